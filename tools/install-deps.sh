@@ -10,7 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
     nginx-light xvfb xdotool x11-apps imagemagick
-    zip unzip curl
+    zip unzip curl python3
 )
 if [ "${1:-}" = "--with-extras" ]; then
     # Benchmark peers, fuzzing and checking tools.
