@@ -9,14 +9,27 @@ Modes:
   categories --out FILE
              the built-in category document (UTF-8 with mark) whose id lists hold the games of
              the sample catalogue (sample_games()).
+  server     --out DIR
+             the complete sample catalogue server tree: packages under download/, pictures under
+             file/ico and file/pic, the 365 day lists under file/cls, and under client/ the
+             client's files that agree with it (gamelist.xml and the category document gamecls.xml).
 
 The sample catalogue is fixed: the same games, ids and texts on every run, so that the category
 document compiled into the program, the client's gamelist.xml and the server tree agree.
 """
 
 import argparse
+import hashlib
+import io
+import os
 import random
+import shutil
+import struct
+import subprocess
 import sys
+import tempfile
+import zipfile
+import zlib
 
 # Top-level and second-level categories of the built-in category document.
 CATEGORIES = [
@@ -111,11 +124,30 @@ def make_game(rng, game_id, pictures=True):
     }
 
 
+def size_text(length):
+    """A byte count in the catalogue's size text form: "812K" below a megabyte, else "2.4M"."""
+    if length < 1024 * 1024:
+        return f"{round(length / 1024)}K"
+    return f"{length / (1024 * 1024):.1f}M"
+
+
+def package_length(game_id):
+    """The exact length in bytes of a sample game's package: mostly small, a few over a megabyte."""
+    rng = random.Random(SAMPLE_SEED * 31 + int(game_id))
+    if rng.random() < 0.06:
+        return round(rng.randint(10, 22) / 10 * 1024 * 1024)
+    return rng.randint(6, 200) * 1024
+
+
 def sample_games():
-    """The fixed sample catalogue: SAMPLE_GAMES games with ids below 65536, byte-wise id order."""
+    """The fixed sample catalogue: SAMPLE_GAMES games with ids below 65536, byte-wise id order.
+    Each game's size fact is the size text of its package as the server tree holds it."""
     rng = random.Random(SAMPLE_SEED)
     ids = sorted(rng.sample(range(100, 60000), SAMPLE_GAMES), key=lambda i: str(i))
-    return [make_game(rng, i) for i in ids]
+    games = [make_game(rng, i) for i in ids]
+    for g in games:
+        g["facts"][4] = size_text(package_length(g["id"]))
+    return games
 
 
 def sample_known_ids():
@@ -180,6 +212,193 @@ def categories_text(lists):
     return "".join(out)
 
 
+# --- The sample catalogue server tree -------------------------------------------------------------
+
+DAY_LISTS = 365
+_ZIP_TIME = (2010, 5, 3, 14, 2, 6)
+_ICON_COLOURS = [("red", "yellow"), ("navy", "cyan"), ("darkgreen", "khaki"), ("purple", "orange")]
+_PICTURE_COLOURS = [("steelblue", "gold"), ("firebrick", "wheat"), ("seagreen", "lavender"), ("black", "skyblue")]
+
+
+def generator_stamp():
+    """Changes whenever this generator changes; kept in the tree to tell a stale tree."""
+    with open(os.path.abspath(__file__), "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def executable_of(game):
+    """The game's executable relative to its folder: most at the top, every seventh in a subfolder."""
+    return "bin/run.sh" if int(game["id"]) % 7 == 0 else "game.sh"
+
+
+def game_script(game):
+    exe = executable_of(game)
+    up = "/.." * exe.count("/")
+    return f"""#!/bin/sh
+# Sample game {game["id"]} of the Marlune sample catalogue: it only says that it ran.
+# It appends "<id> TAB <game folder> TAB <working folder>" to the file named by MARLUNE_GAME_LOG,
+# or to ran.log in its game folder, and with a display (and no log variable) shows a small note.
+folder="$(cd "$(dirname "$0"){up}" && pwd)"
+echo "{game["name"]} ({game["id"]}) is running in $folder"
+printf '%s\\t%s\\t%s\\n' "{game["id"]}" "$folder" "$(pwd)" >> "${{MARLUNE_GAME_LOG:-$folder/ran.log}}"
+if [ -z "${{MARLUNE_GAME_LOG:-}}" ] && [ -n "${{DISPLAY:-}}" ] && command -v xmessage >/dev/null 2>&1; then
+    xmessage -center -timeout 4 "Marlune sample game {game["id"]}" >/dev/null 2>&1 &
+fi
+exit 0
+"""
+
+
+def _zip_entry(name, mode, directory=False):
+    info = zipfile.ZipInfo(name, date_time=_ZIP_TIME)
+    info.create_system = 3  # Unix, so that the mode bits below count
+    info.external_attr = ((0o040000 if directory else 0o100000) | mode) << 16 | (0x10 if directory else 0)
+    return info
+
+
+def _package_bytes(game, filler_length, filler):
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as z:
+        z.writestr(_zip_entry("index.dat", 0o644), f"[config]\r\nfile={executable_of(game)}\r\n",
+                   compress_type=zipfile.ZIP_DEFLATED)
+        if "/" in executable_of(game):
+            z.writestr(_zip_entry("bin/", 0o755, directory=True), b"")
+        z.writestr(_zip_entry(executable_of(game), 0o755), game_script(game), compress_type=zipfile.ZIP_DEFLATED)
+        z.writestr(_zip_entry("readme.txt", 0o644), f"{game['name']} {game['srcname']}\r\n{game['intro']}\r\n",
+                   compress_type=zipfile.ZIP_DEFLATED)
+        if filler_length >= 0:
+            z.writestr(_zip_entry("data/", 0o755, directory=True), b"")
+            data = (filler * (filler_length // len(filler) + 1))[:filler_length]
+            z.writestr(_zip_entry("data/level.dat", 0o644), data, compress_type=zipfile.ZIP_STORED)
+    return buffer.getvalue()
+
+
+def package_bytes(game, filler):
+    """The game's zip package, exactly package_length(id) bytes: a stored filler entry takes up the rest."""
+    target = package_length(game["id"])
+    base = len(_package_bytes(game, -1, filler))
+    # A stored entry costs its data plus a local and a central header (30 + 46 bytes and its name twice);
+    # the folder entry "data/" the same with no data.
+    overhead = 2 * (30 + 46) + 2 * len("data/") + 2 * len("data/level.dat")
+    data = _package_bytes(game, target - base - overhead, filler)
+    if len(data) != target:
+        raise RuntimeError(f"package {game['id']}: {len(data)} bytes instead of {target}")
+    return data
+
+
+def package_path(game_id):
+    """The package's path on the server, below the base: download/<id div 1000>/<id>.zip."""
+    return f"download/{int(game_id) // 1000}/{game_id}.zip"
+
+
+def picture_path(relative):
+    """A catalogue picture path (ico\\123.gif) as a server path below the base: file/ico/123.gif."""
+    return "file/" + relative[:3] + "/" + relative[4:]
+
+
+def _with_comment(data, kind, text):
+    """The picture with a comment naming the game, so that every file differs at almost no cost."""
+    text = text.encode("ascii")
+    if kind == "png":  # a tEXt chunk right after IHDR
+        body = b"Comment\0" + text
+        chunk = struct.pack(">I", len(body)) + b"tEXt" + body + struct.pack(">I", zlib.crc32(b"tEXt" + body))
+        return data[:33] + chunk + data[33:]
+    if kind == "jpg":  # a COM segment right after SOI
+        return data[:2] + b"\xff\xfe" + struct.pack(">H", len(text) + 2) + text + data[2:]
+    if kind == "gif":  # a comment extension before the trailer
+        return data[:-1] + b"\x21\xfe" + bytes([len(text)]) + text + b"\x00\x3b"
+    raise ValueError(kind)
+
+
+def base_pictures(work):
+    """A handful of real pictures drawn by ImageMagick: icons (64x64) in gif, jpg and png, screenshots (400x300)."""
+    jobs = []
+    for i, (a, b) in enumerate(_ICON_COLOURS):
+        stem = os.path.join(work, f"ico{i}")
+        jobs.append(["convert", "-size", "64x64", "-seed", str(i + 1), f"plasma:{a}-{b}",
+                     "-write", stem + ".png", "-write", stem + ".jpg", stem + ".gif"])
+    for i, (a, b) in enumerate(_PICTURE_COLOURS):
+        jobs.append(["convert", "-size", "400x300", "-seed", str(i + 11), f"plasma:{a}-{b}", "-quality", "80",
+                     os.path.join(work, f"pic{i}.jpg")])
+    running = [subprocess.Popen(job, stdout=subprocess.DEVNULL) for job in jobs]
+    for process, job in zip(running, jobs):
+        if process.wait() != 0:
+            raise RuntimeError("convert failed: " + " ".join(job))
+    pictures = {}
+    for name in os.listdir(work):
+        with open(os.path.join(work, name), "rb") as f:
+            pictures[name] = f.read()
+    return pictures
+
+
+def day_list_games(day, games, known):
+    """The games of day list N: a few the shipped client knows and, on most days, a few new ones."""
+    rng = random.Random(SAMPLE_SEED * 17 + day)
+    old = [g for g in games if g["id"] in known]
+    new = [g for g in games if g["id"] not in known]
+    chosen = rng.sample(old, rng.randint(2, 6))
+    if day % 5 != 4:  # every fifth day brings nothing new
+        chosen += rng.sample(new, rng.randint(1, 4))
+    return chosen
+
+
+def day_list_bytes(day, games):
+    """Day lists come in three encodings: UTF-8, code page 936 with a declaration, and without one."""
+    text = gamelist_text(games)
+    if day % 3 == 0:
+        return text.encode("utf-8")
+    if day % 3 == 1:
+        return ('<?xml version="1.0" encoding="gb2312"?>\r\n' + text).encode("gbk")
+    return text.encode("gbk")
+
+
+def write_tree(out):
+    games = sample_games()
+    known = set(sample_known_ids())
+    filler = random.Random(SAMPLE_SEED).randbytes(65521)
+    with tempfile.TemporaryDirectory() as work:
+        pictures = base_pictures(work)
+    for g in games:
+        gid = int(g["id"])
+        path = os.path.join(out, package_path(g["id"]))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        write_bytes(path, package_bytes(g, filler))
+        for rel, base in [(g["icopic"], f"ico{gid % len(_ICON_COLOURS)}.{g['icopic'].rsplit('.', 1)[1]}")] + \
+                [(p, f"pic{(gid + k) % len(_PICTURE_COLOURS)}.jpg") for k, p in enumerate(g["pictures"])]:
+            path = os.path.join(out, picture_path(rel))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            write_bytes(path, _with_comment(pictures[base], base.rsplit(".", 1)[1], f"Marlune sample {rel[4:]}"))
+    os.makedirs(os.path.join(out, "file", "cls"), exist_ok=True)
+    for day in range(DAY_LISTS):
+        write_bytes(os.path.join(out, "file", "cls", f"{day}.xml"),
+                    day_list_bytes(day, day_list_games(day, games, known)))
+    os.makedirs(os.path.join(out, "client"), exist_ok=True)
+    write_bytes(os.path.join(out, "client", "gamelist.xml"),
+                gamelist_text([g for g in games if g["id"] in known]).encode("utf-8"))
+    write_bytes(os.path.join(out, "client", "gamecls.xml"), categories_text(category_assignment(games)).encode("utf-8"))
+    write_bytes(os.path.join(out, ".generator"), generator_stamp().encode("ascii") + b"\n")
+
+
+def server_tree(out):
+    """Writes the tree beside its place and swaps it in, so that a half-written tree is never served."""
+    out = os.path.abspath(out)
+    parent = os.path.dirname(out)
+    os.makedirs(parent, exist_ok=True)
+    staging = tempfile.mkdtemp(prefix=os.path.basename(out) + ".", dir=parent)
+    try:
+        write_tree(staging)
+        os.chmod(staging, 0o755)
+        if os.path.exists(out):
+            old = staging + ".old"
+            os.rename(out, old)
+            os.rename(staging, out)
+            shutil.rmtree(old)
+        else:
+            os.rename(staging, out)
+    except BaseException:
+        shutil.rmtree(staging, ignore_errors=True)
+        raise
+
+
 def write_bytes(path, data):
     with open(path, "wb") as f:
         f.write(data)
@@ -195,6 +414,8 @@ def main(argv):
     p.add_argument("--states", action="store_true")
     p = sub.add_parser("categories")
     p.add_argument("--out", required=True)
+    p = sub.add_parser("server")
+    p.add_argument("--out", required=True)
     args = parser.parse_args(argv)
 
     if args.mode == "gamelist":
@@ -208,6 +429,8 @@ def main(argv):
         write_bytes(args.out, gamelist_text(games).encode("utf-8"))
     elif args.mode == "categories":
         write_bytes(args.out, categories_text(category_assignment(sample_games())).encode("utf-8"))
+    elif args.mode == "server":
+        server_tree(args.out)
     return 0
 
 
