@@ -44,9 +44,10 @@ stop_server() {
     pid=$(running_pid)
     if [ -n "$pid" ]; then
         kill -TERM "$pid" 2>/dev/null || true
+        # nginx removes its pid file as it exits (an exited master may linger as a zombie).
         for _ in $(seq 100); do
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.05
+            [ -e "$pidfile" ] && kill -0 "$pid" 2>/dev/null || break
+            sleep 0.02
         done
         if kill -0 "$pid" 2>/dev/null; then
             kill -KILL "$pid" 2>/dev/null || true
