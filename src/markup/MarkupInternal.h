@@ -1,0 +1,117 @@
+#pragma once
+
+// Internals shared by the document and its file functions: the node scanner, name matching,
+// attribute scanning, result notes and the entity table. Not part of the module's interface.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace markup::detail {
+
+// Kinds of node the scanner returns.
+enum NodeKind : int
+{
+    NodeEndTag = 0,
+    NodeElement = 1,
+    NodeText = 2,
+    NodeWhitespace = 4,
+    NodeCData = 8,
+    NodeProcessingInstruction = 16,
+    NodeComment = 32,
+    NodeDocType = 64,
+    NodeError = -1,
+    NodeEndOfDocument = -2,
+};
+
+struct Node
+{
+    int kind = NodeEndOfDocument;
+    std::size_t start = 0;
+    std::size_t length = 0;
+    bool empty = false; // element start tag closed by "/>"
+};
+
+constexpr std::size_t ResultLimit = 1000;
+
+inline bool IsSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+// Characters that end a tag or attribute name in the document.
+inline bool IsNameEnd(char16_t c)
+{
+    switch (c) {
+    case u' ':
+    case u'\t':
+    case u'\n':
+    case u'\r':
+    case u'<':
+    case u'>':
+    case u'=':
+    case u'\\':
+    case u'/':
+    case u'?':
+    case u'!':
+    case u'"':
+    case u'\'':
+    case u';':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Length of the name that begins at pos (stops at the end of text).
+std::size_t NameLength(std::u16string_view text, std::size_t pos);
+// Offset of the name of the tag at start ('<', optional '/' or '?', white space skipped).
+std::size_t TagNameStart(std::u16string_view text, std::size_t start);
+// The name in the document matches the wanted name (exact, or the IgnoreCase rule).
+bool MatchName(std::u16string_view docName, std::u16string_view wanted, bool ignoreCase);
+// Hash consistent with MatchName of equal-length names, for the open-element stack.
+std::uint64_t NameHash(std::u16string_view name, bool ignoreCase);
+
+// Scans one node at pos. Errors and unterminated nodes are noted in notes when it is not null.
+void ScanNode(std::u16string_view text, std::size_t pos, Node& node, std::u16string* notes, bool classifyText);
+
+// Where an attribute lies inside a tag (offsets into the text).
+struct AttributeSpot
+{
+    bool found = false;
+    bool hasValue = false;      // the name was followed by '='
+    std::size_t nameEnd = 0;    // end of the attribute's name
+    std::size_t valueBegin = 0; // the raw value (without quotes)
+    std::size_t valueEnd = 0;
+    std::size_t spanBegin = 0; // the value with its quotes
+    std::size_t spanEnd = 0;
+    std::size_t insertAt = 0; // after the tag name or the last attribute
+};
+
+// Scans the attributes of the tag whose name begins at nameStart, up to tagEnd (exclusive).
+AttributeSpot FindAttribute(std::u16string_view text,
+                            std::size_t nameStart,
+                            std::size_t tagEnd,
+                            std::u16string_view wanted,
+                            bool ignoreCase);
+
+// Appends <word textName="textValue" numName="number" offset2="offset2"/> to notes unless the
+// result would pass its limit; with update, the first earlier note of that word is replaced.
+void AddNote(std::u16string* notes,
+             std::u16string_view word,
+             std::u16string_view textName = {},
+             std::u16string_view textValue = {},
+             std::u16string_view numberName = {},
+             std::optional<long long> number = std::nullopt,
+             std::optional<long long> offset2 = std::nullopt,
+             bool update = false);
+
+// Code point of a named reference as written (exact case first, then without regard to case); 0 when none.
+char32_t LookupEntity(std::u16string_view name);
+
+// Appends the UTF-16 form of an ASCII string.
+std::u16string Widen(std::string_view ascii);
+
+} // namespace markup::detail

@@ -1,0 +1,1250 @@
+#include "markup/TextEncoding.h"
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "markup/MarkupDoc.h"
+#include "markup/MarkupInternal.h"
+#include "platform/Utf.h"
+
+namespace markup {
+
+using namespace detail;
+
+namespace {
+
+// clang-format off
+// 365 encoding names of 110 code pages in 155 buckets: two digits of length, five of the code page, the name.
+constexpr const char* AliasBuckets[155] = {
+    "0800949ksc_5601",
+    "0920003x-cp200031920932cseucpkdfmtjapanese",
+    "0920004x-cp200040228591l11250221_iso-2022-jp",
+    "0920005x-cp200050228592l2",
+    "0600850ibm8501000858ccsid008580228593l3",
+    "0600437ibm4370600860ibm8600701201ucs-2be0228594l4",
+    "0600852ibm8520600861ibm8610501250ms-ee0228599l50751932cp51932",
+    "0700858cp008580600862ibm8621010021x-mac-thai0620127ibm3670920261x-cp20261",
+    "0600737ibm7370600863ibm8630500869cp-gr1057003x-iscii-be",
+    "0600855ibm8550600864ibm8640628591ibm8190750221ms50221",
+    "0600775ibm7750600865ibm8650300949uhc1028591iso-ir-1000228605l91057002x-iscii-de",
+    "0600857ibm8570500861cp-is0600866ibm8661028592iso-ir-1011028594iso-ir-110",
+    "0950227x-cp50227",
+    "0320866koi1628598csisolatinhebrew1057008x-iscii-ka",
+    "0600869ibm8691000950big5-hkscs1220106x-ia5-german",
+    "0701200ucs-2le0712001utf32be0920269x-cp202691057009x-iscii-ma",
+    "0500437cspc80800708asmo-7080612000utf-320920936x-cp209361765000unicode-1-1-utf-7",
+    "1200775ebcdic-cp-be0701201utf16be0628598hebrew0551932x-euc1765001unicode-1-1-utf-81765001unicode-2-0-utf-8",
+    "0601200utf-161028595iso-ir-1441028597iso-ir-1260728605latin-91057011x-iscii-pa",
+    "1028593iso-ir-1091028596iso-ir-1270751932ms51932",
+    "0600949korean0801253ms-greek0920949x-cp209491128605iso_8859-151050225iso2022-kr",
+    "1200775ebcdic-cp-ch1028598iso-ir-1381450221iso-2022-jp-ms1057006x-iscii-as",
+    "1028599iso-ir-1481057004x-iscii-ta",
+    "1000949iso-ir-1490820127us-ascii",
+    "",
+    "1900850cspc850multilingual1000936gb_2312-800712000utf32le",
+    "1300949csksc560119871057005x-iscii-te1965000x-unicode-2-0-utf-7",
+    "0701200utf16le0928591iso8859-11965001x-unicode-2-0-utf-8",
+    "1000932x-ms-cp9321420002x_chinese-eten0520866koi8r0928592iso8859-2",
+    "1320000x-chinese-cns0928593iso8859-31138598iso8859-8-i1057010x-iscii-gu",
+    "0928594iso8859-4",
+    "0928595iso8859-51150221csiso2022jp",
+    "0900154csptcp1540928596iso8859-6",
+    "1400154cyrillic-asian0900932shift_jis0928597iso8859-7",
+    "0928598iso8859-81150225csiso2022kr1057007x-iscii-or",
+    "0721866koi8-ru0928599iso8859-9",
+    "0910000macintosh",
+    "",
+    "",
+    "",
+    "0800936gb2312801210004x-mac-arabic1520108x-ia5-norwegian0628598visual",
+    "",
+    "0829001x-europa",
+    "",
+    "1510079x-mac-icelandic",
+    "0800932sjis-win1128591csisolatin1",
+    "1128592csisolatin2",
+    "1400949ks_c_5601-19871128593csisolatin3",
+    "1128594csisolatin4",
+    "1400949ks_c_5601-19890400950big51128595csisolatin5",
+    "0500775cp5001565000csunicode11utf7",
+    "0501361johab",
+    "1100437codepage4371100932windows-932",
+    "1800862cspc862latinhebrew1310081x-mac-turkish",
+    "",
+    "0500154cp1540800775csibm5000701256ms-arab",
+    "1100936windows-9360520127ascii",
+    "1100874windows-8741528597csisolatingreek",
+    "0500850cp850",
+    "0500437cp4370700720dos-7200500860cp8600500932cp9320500950cp9501650222_iso-2022-jp$sio",
+    "0500852cp8520500861cp8610700949ksc56010812001utf-32be",
+    "0500853cp8530500862cp8620520127cp3670528597greek",
+    "0500737cp7370500863cp8630801201utf-16be1150220iso-2022-jp",
+    "0500855cp8550500864cp8640500936cp9364520932extended_unix_code_packed_format_for_japanese0528591cp819",
+    "0500775cp7750800860csibm8600500865cp8650500874cp874",
+    "0500857cp8570800861csibm8610500866cp8661101201unicodefffe1150225iso-2022-kr",
+    "0500858cp8580700862dos-8620701255ms-hebr",
+    "0800863csibm8630500949cp9491210005x-mac-hebrew",
+    "1600437cspc8codepage4370800855csibm8550800864csibm8640500869cp8690700874tis-620",
+    "0800865csibm8650700874dos-8740800932ms_kanji0800950x-x-big50420866koi8",
+    "0800857csibm8570800866csibm8661210003x-mac-korean0812000utf-32le",
+    "",
+    "0500154pt1540500932ms9320801200utf-16le1028591iso-8859-1",
+    "0800869csibm8690620866koi8-r1028592iso-8859-2",
+    "1500936csiso58gb2312800820127iso-ir-61028593iso-8859-30828597elot_9281238598iso-8859-8-i",
+    "1028594iso-8859-4",
+    "0800852cspcp8520500936ms9360701252ms-ansi0621866koi8-u1028595iso-8859-5",
+    "2400858pc-multilingual-850+euro0220127us1028596iso-8859-6",
+    "1028597iso-8859-71028603iso8859-13",
+    "1320000x-chinese_cns1028598iso-8859-8",
+    "1828595csisolatincyrillic1028599iso-8859-91028605iso8859-15",
+    "0465001utf8",
+    "1510017x-mac-ukrainian",
+    "",
+    "0828595cyrillic",
+    "0900936gb2312-80",
+    "",
+    "0720866cskoi8r1528591iso_8859-1:1987",
+    "1528592iso_8859-2:1987",
+    "1354936iso-4873:1986",
+    "0700932sjis-ms1528593iso_8859-3:1988",
+    "0600936gb23120701251ms-cyrl1528594iso_8859-4:1988",
+    "1528595iso_8859-5:19881528596iso_8859-6:1987",
+    "1528597iso_8859-7:1987",
+    "1300932shifft_jis-ms1201250windows-1250",
+    "0900949ks_c_56011201251windows-12511110000csmacintosh0810029x-mac-ce1528598iso_8859-8:1988",
+    "0601200cp12001201252windows-1252",
+    "1400949ks_c_5601_19870601201cp12011201253windows-12531528599iso_8859-9:19891052936hz-gb-2312",
+    "1201254windows-1254",
+    "1000936csgb2312801201255windows-1255",
+    "1100932windows-31j1201256windows-1256",
+    "0601133cp11330601250cp12501201257windows-1257",
+    "0601125cp11250601251cp12511201258windows-1258",
+    "0601252cp12520701254ms-turk",
+    "0601253cp12530601361cp1361",
+    "0800949ks-c56010601254cp1254",
+    "0601255cp12550651936euc-cn",
+    "0601256cp1256",
+    "0800858ibm008580600950csbig50601257cp1257",
+    "0601258cp1258",
+    "0520105x-ia5",
+    "0801250x-cp12501110006x-mac-greek0738598logical",
+    "0801251x-cp1251",
+    "",
+    "1200932cswindows31j1410001x-mac-japanese",
+    "0700936chinese0720127csascii0620932euc-jp",
+    "0501200ucs-20851936x-euc-cn",
+    "0628597greek8",
+    "0651949euc-kr",
+    "",
+    "0628591latin1",
+    "1100874iso-8859-110628592latin2",
+    "1420127ansi_x3.4-19681420127ansi_x3.4-19861028591iso_8859-10628593latin3",
+    "0701200unicode1028592iso_8859-20628594latin41128603iso-8859-13",
+    "1410082x-mac-croatian1028593iso_8859-30628599latin5",
+    "1028594iso_8859-41128605iso-8859-150851932x-euc-jp0565000utf-7",
+    "1300775cspc775baltic0512000utf321028595iso_8859-50565001utf-8",
+    "0601252x-ansi1710002x-mac-chinesetrad1028596iso_8859-6",
+    "0700154ptcp1540501200utf161410010x-mac-romanian1028597iso_8859-70628605latin9",
+    "0900936iso-ir-581028598iso_8859-8",
+    "1028599iso_8859-9",
+    "0400932sjis1350221iso2022-jp-ms",
+    "0751949cseuckr",
+    "1420002x-chinese-eten",
+    "1410007x-mac-cyrillic",
+    "1000932shifft_jis",
+    "0828596ecma-114",
+    "",
+    "0900932shift-jis",
+    "0701256cp1256 1320107x-ia5-swedish",
+    "0828597ecma-118",
+    "0600932x-sjis1710008x-mac-chinesesimp1628596csisolatinarabic",
+    "",
+    "0754936gb18030",
+    "0712000cp120001350221windows-50221",
+    "0900932sjis-open0500936cn-gb0712001cp120010628596arabic",
+    "",
+    "",
+    "0700950cn-big51001133ibm-cp11330920127iso646-us",
+    "",
+    "0800936csgb23120900949ks-c-56010310000mac",
+    "1001257winbaltrim1020127iso-ir-6us0750221cp50221",
+    "1000932csshiftjis",
+    "0300936gbk0765001cp65001",
+    "0920001x-cp200011620127iso_646.irv:19911351932windows-51932",
+};
+// clang-format on
+
+constexpr bool LittleEndianHost = std::endian::native == std::endian::little;
+constexpr const char* HostUtf16 = LittleEndianHost ? "UTF-16LE" : "UTF-16BE";
+constexpr const char* HostUtf32 = LittleEndianHost ? "UTF-32LE" : "UTF-32BE";
+constexpr char32_t Replacement = 0xFFFD;
+
+bool IsUtf16(int codePage)
+{
+    return codePage == 1200 || codePage == 1201;
+}
+
+bool IsUtf32(int codePage)
+{
+    return codePage == 12000 || codePage == 12001 || codePage == Utf32CodePage;
+}
+
+// The platform gives no loss report when converting into these code pages.
+bool ReportsNoLoss(int codePage)
+{
+    return (codePage >= 50220 && codePage <= 50222) || codePage == 50225 || codePage == 50227 || codePage == 50229
+           || codePage == 52936 || codePage == 54936 || (codePage >= 57002 && codePage <= 57011) || codePage == 65000
+           || codePage == 65001;
+}
+
+std::size_t UnitSize(int codePage)
+{
+    return IsUtf16(codePage) ? 2 : IsUtf32(codePage) ? 4 : 1;
+}
+
+// Decodes one UTF-8 sequence at data[pos]; a bad sequence consumes its lead byte and gives U+FFFD.
+char32_t DecodeUtf8(const unsigned char* data, std::size_t size, std::size_t& pos, bool& ok)
+{
+    const unsigned char lead = data[pos];
+    ok = true;
+    int extra = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        cp = lead & 0x1F;
+        min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        cp = lead & 0x0F;
+        min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        cp = lead & 0x07;
+        min = 0x10000;
+    } else {
+        ok = false;
+        ++pos;
+        return Replacement;
+    }
+    if (size - pos <= static_cast<std::size_t>(extra)) {
+        ok = false;
+        ++pos;
+        return Replacement;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        const unsigned char c = data[pos + i];
+        if ((c & 0xC0) != 0x80) {
+            ok = false;
+            ++pos;
+            return Replacement;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ok = false;
+        ++pos;
+        return Replacement;
+    }
+    pos += extra + 1;
+    return cp;
+}
+
+// UTF-8 to UTF-16 (target null: count only). Bad sequences become U+FFFD.
+std::size_t Utf8ToUtf16(const unsigned char* data, std::size_t size, char16_t* out, std::size_t room)
+{
+    std::size_t units = 0;
+    std::size_t pos = 0;
+    while (pos < size) {
+        if (data[pos] < 0x80) {
+            // Runs of ASCII go through without decoding.
+            const std::size_t start = pos;
+            while (pos < size && data[pos] < 0x80) {
+                ++pos;
+            }
+            if (out != nullptr) {
+                const std::size_t n = std::min(pos - start, room - units);
+                for (std::size_t i = 0; i < n; ++i) {
+                    out[units + i] = data[start + i];
+                }
+                if (n < pos - start) {
+                    return units + n;
+                }
+            }
+            units += pos - start;
+            continue;
+        }
+        bool ok = true;
+        const char32_t cp = DecodeUtf8(data, size, pos, ok);
+        const std::size_t need = cp >= 0x10000 ? 2 : 1;
+        if (out != nullptr) {
+            if (room - units < need) {
+                return units;
+            }
+            if (need == 2) {
+                out[units] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                out[units + 1] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            } else {
+                out[units] = static_cast<char16_t>(cp);
+            }
+        }
+        units += need;
+    }
+    return units;
+}
+
+// UTF-16 to UTF-8 (target null: count only). Unpaired surrogates become U+FFFD.
+std::size_t Utf16ToUtf8(const char16_t* data, std::size_t size, unsigned char* out, std::size_t room)
+{
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        char32_t cp = data[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < size && data[i + 1] >= 0xDC00 && data[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (data[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = Replacement;
+        }
+        unsigned char buf[4];
+        std::size_t n = 0;
+        if (cp < 0x80) {
+            buf[n++] = static_cast<unsigned char>(cp);
+        } else if (cp < 0x800) {
+            buf[n++] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+            buf[n++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            buf[n++] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+            buf[n++] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+            buf[n++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        } else {
+            buf[n++] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+            buf[n++] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+            buf[n++] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+            buf[n++] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        }
+        if (out != nullptr) {
+            if (room - bytes < n) {
+                return bytes;
+            }
+            std::memcpy(out + bytes, buf, n);
+        }
+        bytes += n;
+    }
+    return bytes;
+}
+
+// Output sink that counts when it has no buffer.
+struct Sink
+{
+    unsigned char* out;
+    std::size_t room; // bytes
+    std::size_t used = 0;
+    bool full = false;
+
+    bool Put(const void* bytes, std::size_t n)
+    {
+        if (out != nullptr) {
+            if (room - used < n) {
+                full = true;
+                return false;
+            }
+            std::memcpy(out + used, bytes, n);
+        }
+        used += n;
+        return true;
+    }
+};
+
+// Converts bytes with iconv; invalid or unmappable input is replaced (replacement bytes given) and
+// counted in 'lost'. A missing converter keeps ASCII and replaces everything else.
+void RunIconv(const char* to,
+              const char* from,
+              std::size_t inUnit,
+              const char* input,
+              std::size_t inBytes,
+              const void* replacement,
+              std::size_t replacementBytes,
+              bool toWide,
+              Sink& sink,
+              bool& lost)
+{
+    iconv_t cd = (to != nullptr && from != nullptr) ? iconv_open(to, from) : reinterpret_cast<iconv_t>(-1);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        // No converter for this code page: ASCII stays, everything else is replaced.
+        for (std::size_t i = 0; i + inUnit <= inBytes && !sink.full; i += inUnit) {
+            std::uint32_t unit = static_cast<unsigned char>(input[i]);
+            if (inUnit == 2) {
+                char16_t wide = 0;
+                std::memcpy(&wide, input + i, 2);
+                unit = wide;
+            }
+            if (unit >= 0x80) {
+                lost = true;
+                sink.Put(replacement, replacementBytes);
+            } else if (toWide) {
+                const auto c = static_cast<char16_t>(unit);
+                sink.Put(&c, 2);
+            } else {
+                const auto c = static_cast<char>(unit);
+                sink.Put(&c, 1);
+            }
+        }
+        return;
+    }
+    char* in = const_cast<char*>(input);
+    std::size_t inLeft = inBytes - inBytes % inUnit;
+    char scratch[4096];
+    bool flushed = false;
+    while (!sink.full) {
+        char* outStart = sink.out != nullptr ? reinterpret_cast<char*>(sink.out + sink.used) : scratch;
+        char* out = outStart;
+        std::size_t outLeft = sink.out != nullptr ? sink.room - sink.used : sizeof scratch;
+        std::size_t r = 0;
+        if (inLeft > 0) {
+            r = iconv(cd, &in, &inLeft, &out, &outLeft);
+        } else {
+            r = iconv(cd, nullptr, nullptr, &out, &outLeft);
+            flushed = true;
+        }
+        const int error = errno;
+        sink.used += static_cast<std::size_t>(out - outStart);
+        if (r == static_cast<std::size_t>(-1)) {
+            if (error == E2BIG) {
+                if (sink.out != nullptr) {
+                    sink.full = true;
+                }
+                continue;
+            }
+            if (error == EILSEQ || error == EINVAL) {
+                lost = true;
+                if (!sink.Put(replacement, replacementBytes)) {
+                    break;
+                }
+                // Skip one unit (a surrogate pair as a whole when UTF-16 is the source).
+                std::size_t skip = inUnit;
+                if (inUnit == 2 && inLeft >= 4) {
+                    char16_t first = 0;
+                    std::memcpy(&first, in, 2);
+                    if (first >= 0xD800 && first <= 0xDBFF) {
+                        char16_t second = 0;
+                        std::memcpy(&second, in + 2, 2);
+                        if (second >= 0xDC00 && second <= 0xDFFF) {
+                            skip = 4;
+                        }
+                    }
+                }
+                skip = std::min(skip, inLeft);
+                in += skip;
+                inLeft -= skip;
+                continue;
+            }
+            break;
+        }
+        if (flushed) {
+            break;
+        }
+    }
+    iconv_close(cd);
+}
+
+std::u16string ToLowerAscii(std::u16string_view text)
+{
+    std::u16string out(text);
+    for (char16_t& c : out) {
+        if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c + 32);
+        }
+    }
+    return out;
+}
+
+std::u16string SystemText(int error)
+{
+    std::string text = std::strerror(error);
+    const std::size_t cut = text.find_first_of("\r\n");
+    if (cut != std::string::npos) {
+        text.resize(cut);
+    }
+    if (text.size() > 99) {
+        text.resize(99);
+    }
+    return platform::Utf8ToUtf16(text);
+}
+
+} // namespace
+
+const char* IconvNameOf(int codePage)
+{
+    switch (codePage) {
+    case 0:
+    case UnknownCodePage:
+    case 936:
+        return "CP936"; // the system code page of the Windows version: old files are GBK
+    case 154:
+        return "PT154";
+    case 437:
+        return "CP437";
+    case 708:
+        return "ASMO-708";
+    case 737:
+        return "CP737";
+    case 775:
+        return "CP775";
+    case 850:
+        return "CP850";
+    case 852:
+        return "CP852";
+    case 855:
+        return "CP855";
+    case 857:
+        return "CP857";
+    case 858:
+        return "CP858";
+    case 860:
+        return "CP860";
+    case 861:
+        return "CP861";
+    case 862:
+        return "CP862";
+    case 863:
+        return "CP863";
+    case 864:
+        return "CP864";
+    case 865:
+        return "CP865";
+    case 866:
+        return "CP866";
+    case 869:
+        return "CP869";
+    case 874:
+        return "CP874";
+    case 932:
+        return "CP932";
+    case 949:
+        return "CP949";
+    case 950:
+        return "CP950";
+    case 1125:
+        return "CP1125";
+    case 1133:
+        return "CP1133";
+    case 1200:
+        return "UTF-16LE";
+    case 1201:
+        return "UTF-16BE";
+    case 1250:
+        return "CP1250";
+    case 1251:
+        return "CP1251";
+    case 1252:
+        return "CP1252";
+    case 1253:
+        return "CP1253";
+    case 1254:
+        return "CP1254";
+    case 1255:
+        return "CP1255";
+    case 1256:
+        return "CP1256";
+    case 1257:
+        return "CP1257";
+    case 1258:
+        return "CP1258";
+    case 1361:
+        return "JOHAB";
+    case 10000:
+        return "MACINTOSH";
+    case 10007:
+        return "MAC-CYRILLIC";
+    case 10017:
+        return "MACUKRAINIAN";
+    case 10029:
+        return "MAC-CENTRALEUROPE";
+    case 10079:
+        return "MAC-IS";
+    case 12000:
+        return "UTF-32LE";
+    case 12001:
+        return "UTF-32BE";
+    case 20000:
+        return "EUC-TW";
+    case 20127:
+        return "US-ASCII";
+    case 20261:
+        return "T.61-8BIT";
+    case 20269:
+        return "ISO6937";
+    case 20866:
+        return "KOI8-R";
+    case 21866:
+        return "KOI8-U";
+    case 20932:
+        return "EUC-JP";
+    case 20936:
+        return "EUC-CN";
+    case 20949:
+        return "EUC-KR";
+    case 28591:
+        return "ISO-8859-1";
+    case 28592:
+        return "ISO-8859-2";
+    case 28593:
+        return "ISO-8859-3";
+    case 28594:
+        return "ISO-8859-4";
+    case 28595:
+        return "ISO-8859-5";
+    case 28596:
+        return "ISO-8859-6";
+    case 28597:
+        return "ISO-8859-7";
+    case 28598:
+    case 38598:
+        return "ISO-8859-8";
+    case 28599:
+        return "ISO-8859-9";
+    case 28603:
+        return "ISO-8859-13";
+    case 28605:
+        return "ISO-8859-15";
+    case 50220:
+    case 50221:
+    case 50222:
+        return "ISO-2022-JP";
+    case 50225:
+        return "ISO-2022-KR";
+    case 50227:
+        return "ISO-2022-CN";
+    case 51932:
+        return "EUC-JP-MS";
+    case 51936:
+        return "EUC-CN";
+    case 51949:
+        return "EUC-KR";
+    case 54936:
+        return "GB18030";
+    case 65000:
+        return "UTF-7";
+    case 65001:
+        return "UTF-8";
+    case Utf32CodePage:
+        return HostUtf32;
+    default:
+        return ""; // no converter here: ASCII passes, everything else is replaced
+    }
+}
+
+int CodePageOf(std::u16string_view encoding)
+{
+    if (encoding.empty()) {
+        return 0;
+    }
+    if (encoding.size() >= 6 && encoding.substr(0, 6) == u"UTF-32") {
+        return Utf32CodePage;
+    }
+    if (encoding.size() >= 100) {
+        return UnknownCodePage;
+    }
+    const std::u16string name = ToLowerAscii(encoding);
+    unsigned sum = 0;
+    for (char16_t c : name) {
+        sum += c;
+    }
+    for (const char* e = AliasBuckets[sum % 155]; *e != '\0';) {
+        const std::size_t length = static_cast<std::size_t>((e[0] - '0') * 10 + (e[1] - '0'));
+        int codePage = 0;
+        for (int i = 2; i < 7; ++i) {
+            codePage = codePage * 10 + (e[i] - '0');
+        }
+        const char* entry = e + 7;
+        e = entry + length;
+        if (length == name.size() && std::equal(name.begin(), name.end(), entry, [](char16_t a, char b) {
+                return a == static_cast<unsigned char>(b);
+            })) {
+            return codePage;
+        }
+    }
+    return UnknownCodePage;
+}
+
+TextConverter::TextConverter(std::u16string_view fromEncoding, std::u16string_view toEncoding)
+    : m_from(std::max(CodePageOf(fromEncoding), 0))
+    , m_to(std::max(CodePageOf(toEncoding), 0))
+{}
+
+std::size_t TextConverter::Count(const void* source, std::size_t sourceUnits)
+{
+    return Run(source, sourceUnits, nullptr, 0);
+}
+
+std::size_t TextConverter::Convert(const void* source, std::size_t sourceUnits, void* target, std::size_t targetUnits)
+{
+    if (target == nullptr) {
+        return 0;
+    }
+    return Run(source, sourceUnits, target, targetUnits);
+}
+
+std::size_t TextConverter::Run(const void* source, std::size_t sourceUnits, void* target, std::size_t targetUnits)
+{
+    m_lost = false;
+    const auto* bytes = static_cast<const unsigned char*>(source);
+    const std::size_t toUnit = UnitSize(m_to);
+    const std::size_t fromBytes = sourceUnits * UnitSize(m_from);
+    Sink sink{static_cast<unsigned char*>(target), targetUnits * toUnit};
+    bool decodeErrors = false;
+
+    if (m_from == m_to) {
+        sink.Put(bytes, std::min(fromBytes, target != nullptr ? sink.room : fromBytes));
+        return sink.used / toUnit;
+    }
+    if (m_from == 65001 && m_to == 1200) {
+        return Utf8ToUtf16(bytes, fromBytes, static_cast<char16_t*>(target), targetUnits);
+    }
+    if (m_from == 1200 && m_to == 65001) {
+        return Utf16ToUtf8(static_cast<const char16_t*>(source),
+                           sourceUnits,
+                           static_cast<unsigned char*>(target),
+                           targetUnits);
+    }
+    if (m_to == Utf32CodePage && (m_from == 65001 || m_from == 1200)) {
+        // UTF-32 is made here: an invalid sequence or an unpaired surrogate gives '?'.
+        auto* out = static_cast<char32_t*>(target);
+        std::size_t units = 0;
+        auto put = [&](char32_t c) {
+            if (out != nullptr) {
+                if (units >= targetUnits) {
+                    return false;
+                }
+                out[units] = c;
+            }
+            ++units;
+            return true;
+        };
+        if (m_from == 65001) {
+            for (std::size_t pos = 0; pos < fromBytes;) {
+                bool ok = true;
+                const char32_t cp = bytes[pos] < 0x80 ? bytes[pos++] : DecodeUtf8(bytes, fromBytes, pos, ok);
+                if (!put(ok ? cp : U'?')) {
+                    break;
+                }
+            }
+        } else {
+            const auto* units16 = static_cast<const char16_t*>(source);
+            for (std::size_t i = 0; i < sourceUnits; ++i) {
+                char32_t cp = units16[i];
+                if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < sourceUnits && units16[i + 1] >= 0xDC00
+                    && units16[i + 1] <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (units16[i + 1] - 0xDC00);
+                    ++i;
+                } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+                    cp = U'?';
+                }
+                if (!put(cp)) {
+                    break;
+                }
+            }
+        }
+        return units;
+    }
+    if (m_to == 1200) {
+        const char16_t replacement = static_cast<char16_t>(Replacement);
+        const char* from = m_from == 1201 ? "UTF-16BE" : IconvNameOf(m_from);
+        RunIconv(HostUtf16,
+                 *from != '\0' ? from : nullptr,
+                 UnitSize(m_from),
+                 reinterpret_cast<const char*>(bytes),
+                 fromBytes,
+                 &replacement,
+                 2,
+                 true,
+                 sink,
+                 decodeErrors);
+        return sink.used / 2;
+    }
+    if (m_from == 1200) {
+        const char replacement = '?';
+        const char* to = m_to == 1201 ? "UTF-16BE" : IconvNameOf(m_to);
+        bool lost = false;
+        RunIconv(*to != '\0' ? to : nullptr,
+                 HostUtf16,
+                 2,
+                 reinterpret_cast<const char*>(bytes),
+                 fromBytes,
+                 &replacement,
+                 1,
+                 false,
+                 sink,
+                 lost);
+        m_lost = lost && !ReportsNoLoss(m_to);
+        return sink.used / toUnit;
+    }
+    // Between two code pages: through UTF-16.
+    TextConverter in(u"", u"UTF-16");
+    in.m_from = m_from;
+    std::u16string middle(in.Count(source, sourceUnits), u'\0');
+    middle.resize(in.Convert(source, sourceUnits, middle.data(), middle.size()));
+    TextConverter out(u"UTF-16", u"");
+    out.m_to = m_to;
+    const std::size_t units = target == nullptr ? out.Count(middle.data(), middle.size())
+                                                : out.Convert(middle.data(), middle.size(), target, targetUnits);
+    m_lost = out.Lost();
+    return units;
+}
+
+std::u16string GetDeclaredEncoding(std::u16string_view text)
+{
+    Node node;
+    bool inHtml = false;
+    for (std::size_t pos = 0;; pos = node.start + node.length) {
+        ScanNode(text, pos, node, nullptr, false);
+        if (node.kind == NodeEndOfDocument) {
+            return {};
+        }
+        const std::size_t tagEnd = node.start + node.length;
+        if (node.kind == NodeProcessingInstruction && node.start == 0) {
+            const std::size_t nameStart = TagNameStart(text, 0);
+            const std::u16string_view target = text.substr(nameStart, NameLength(text, nameStart));
+            if (MatchName(target, u"xml", true)) {
+                const AttributeSpot spot = FindAttribute(text, nameStart, tagEnd, u"encoding", true);
+                return spot.found ? std::u16string(text.substr(spot.valueBegin, spot.valueEnd - spot.valueBegin))
+                                  : std::u16string();
+            }
+        } else if (node.kind == NodeElement) {
+            const std::size_t nameStart = TagNameStart(text, node.start);
+            const std::u16string_view name = text.substr(nameStart, NameLength(text, nameStart));
+            if (!inHtml) {
+                if (!MatchName(name, u"html", true)) {
+                    return {};
+                }
+                inHtml = true;
+            } else if (MatchName(name, u"meta", true)) {
+                const AttributeSpot equiv = FindAttribute(text, nameStart, tagEnd, u"http-equiv", true);
+                const AttributeSpot content = FindAttribute(text, nameStart, tagEnd, u"content", true);
+                if (equiv.found && content.found
+                    && ToLowerAscii(text.substr(equiv.valueBegin, equiv.valueEnd - equiv.valueBegin))
+                           == u"content-type") {
+                    const std::u16string value =
+                        ToLowerAscii(text.substr(content.valueBegin, content.valueEnd - content.valueBegin));
+                    const std::u16string_view original =
+                        text.substr(content.valueBegin, content.valueEnd - content.valueBegin);
+                    for (std::size_t at = value.find(u"charset"); at != std::u16string::npos;
+                         at = value.find(u"charset", at + 1)) {
+                        std::size_t p = at + 7;
+                        while (p < value.size() && IsSpace(value[p])) {
+                            ++p;
+                        }
+                        if (p >= value.size() || value[p] != u'=') {
+                            continue;
+                        }
+                        ++p;
+                        while (p < value.size() && IsSpace(value[p])) {
+                            ++p;
+                        }
+                        std::size_t end = p;
+                        while (end < value.size() && !IsSpace(value[end])
+                               && std::u16string_view(u"<>=\\/?!\"';").find(value[end]) == std::u16string_view::npos) {
+                            ++end;
+                        }
+                        return std::u16string(original.substr(p, end - p));
+                    }
+                }
+            }
+        } else if (node.kind == NodeEndTag && inHtml) {
+            const std::size_t nameStart = TagNameStart(text, node.start);
+            if (MatchName(text.substr(nameStart, NameLength(text.substr(0, tagEnd), nameStart)), u"head", true)) {
+                return {};
+            }
+        }
+    }
+}
+
+namespace {
+
+constexpr std::uint32_t MarkFlags = MarkUtf8 | MarkUtf16Le | MarkUtf16Be;
+constexpr std::uint32_t OperationFlags = ReadingFile | WritingFile | AppendingFile;
+
+struct ByteOrderMark
+{
+    std::string_view bytes;
+    const char16_t* encoding;
+    std::uint32_t flag;
+    std::size_t unit;
+};
+
+constexpr ByteOrderMark Marks[] = {
+    {"\xEF\xBB\xBF", u"UTF-8", MarkUtf8, 1},
+    {"\xFF\xFE", u"UTF-16LE", MarkUtf16Le, 2},
+    {"\xFE\xFF", u"UTF-16BE", MarkUtf16Be, 2},
+};
+
+void FileError(std::u16string& notes, int error)
+{
+    AddNote(&notes, u"file_error", u"msg", SystemText(error), u"n", error);
+}
+
+// The lenient test of the whole data: every sequence that a byte at or above 0x80 begins is complete.
+bool LooksLikeUtf8(const std::string& data)
+{
+    const std::size_t size = data.size();
+    for (std::size_t i = 0; i < size;) {
+        const auto lead = static_cast<unsigned char>(data[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((lead & 0xF8) == 0xF8) {
+            return false;
+        }
+        const std::size_t extra = (lead & 0xF0) == 0xF0 ? 3 : (lead & 0xE0) == 0xE0 ? 2 : 1;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if (i + k >= size || static_cast<unsigned char>(data[i + k]) < 0x80) {
+                return false;
+            }
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size, int& error)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = errno;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A new file beside the target, named so that nothing else picks it up.
+int CreateTemporary(const std::filesystem::path& target, std::filesystem::path& temporary, int& error)
+{
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        const std::string name = "." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-"
+                                 + std::to_string(counter++) + "-" + std::to_string(random() % 1000000);
+        temporary = folder / name;
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return fd;
+        }
+        if (errno != EEXIST) {
+            error = errno;
+            return -1;
+        }
+    }
+    error = EEXIST;
+    return -1;
+}
+
+void SyncFolder(const std::filesystem::path& target)
+{
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+bool LoadFile(const std::filesystem::path& path, std::u16string& text, std::u16string* result, std::uint32_t* flags)
+{
+    std::u16string notes;
+    text.clear();
+    if (result != nullptr) {
+        result->clear();
+    }
+    auto finish = [&](bool ok) {
+        if (result != nullptr) {
+            *result = std::move(notes);
+        }
+        return ok;
+    };
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        FileError(notes, errno);
+        return finish(false);
+    }
+    struct stat info
+    {};
+    if (::fstat(::fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+        FileError(notes, S_ISDIR(info.st_mode) ? EISDIR : errno);
+        std::fclose(file);
+        return finish(false);
+    }
+    std::string data;
+    if (S_ISREG(info.st_mode)) {
+        data.resize(static_cast<std::size_t>(info.st_size));
+    }
+    std::size_t got = std::fread(data.data(), 1, data.size(), file);
+    if (got == data.size() && !S_ISREG(info.st_mode)) {
+        char chunk[65536];
+        std::size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+            data.append(chunk, n);
+        }
+        got = data.size();
+    }
+    if (got < data.size() || std::ferror(file) != 0) {
+        FileError(notes, errno != 0 ? errno : EIO);
+        std::fclose(file);
+        return finish(false);
+    }
+
+    std::uint32_t docFlags = (flags != nullptr ? *flags : 0) & ~MarkFlags;
+    std::u16string encoding;
+    std::size_t unit = 1;
+    std::size_t offset = 0;
+    for (const ByteOrderMark& mark : Marks) {
+        if (data.size() >= mark.bytes.size() && std::string_view(data).substr(0, mark.bytes.size()) == mark.bytes) {
+            docFlags |= mark.flag;
+            encoding = mark.encoding;
+            unit = mark.unit;
+            offset = mark.bytes.size();
+            AddNote(&notes, u"bom");
+            break;
+        }
+    }
+    if (offset == 0 && !data.empty()) {
+        const std::size_t sample = std::min<std::size_t>(data.size(), 1024);
+        encoding = GetDeclaredEncoding(platform::Utf8ToUtf16(std::string_view(data).substr(0, sample)));
+        if (encoding.empty() && data[0] == '<') {
+            encoding = u"UTF-8";
+        }
+    }
+
+    if (unit == 2) {
+        const std::size_t units = (data.size() - offset) / 2;
+        AddNote(&notes, u"read", u"encoding", encoding, u"length", static_cast<long long>(units));
+        const bool bigEndian = (docFlags & MarkUtf16Be) != 0;
+        text.resize(units);
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < units; ++i) {
+            const auto b0 = static_cast<unsigned char>(data[offset + 2 * i]);
+            const auto b1 = static_cast<unsigned char>(data[offset + 2 * i + 1]);
+            const auto c = static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
+            if (c != 0) {
+                text[kept++] = c;
+            }
+        }
+        text.resize(kept);
+        if (kept < units) {
+            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(units - kept));
+        }
+        if (bigEndian) {
+            AddNote(&notes, u"endian_swap");
+        }
+    } else {
+        data.erase(0, offset);
+        AddNote(&notes, u"read", u"encoding", encoding, u"length", static_cast<long long>(data.size()));
+        if (data.find('\0') != std::string::npos) {
+            const std::size_t before = data.size();
+            data.erase(std::remove(data.begin(), data.end(), '\0'), data.end());
+            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(before - data.size()));
+        }
+        if (encoding.empty()) {
+            if (LooksLikeUtf8(data)) {
+                encoding = u"UTF-8";
+                AddNote(&notes,
+                        u"read",
+                        u"encoding",
+                        encoding,
+                        u"length",
+                        static_cast<long long>(data.size()),
+                        std::nullopt,
+                        true);
+            }
+            AddNote(&notes, u"utf8_detection");
+        }
+        // Bytes left after dropping zeros cannot be UTF-16 or UTF-32 any more: a declaration naming
+        // one of those without a mark is read as UTF-8.
+        const int codePage = CodePageOf(encoding);
+        const std::u16string_view from = (codePage == 1200 || codePage == 1201 || codePage == 12000 || codePage == 12001
+                                          || codePage == Utf32CodePage)
+                                             ? std::u16string_view(u"UTF-8")
+                                             : std::u16string_view(encoding);
+        TextConverter converter(from, u"UTF-16");
+        const std::size_t count = converter.Count(data.data(), data.size());
+        text.resize(count + count / 100 + 1);
+        text.resize(converter.Convert(data.data(), data.size(), text.data(), text.size()));
+        AddNote(&notes, u"converted_to", u"encoding", u"UTF-16", u"length", static_cast<long long>(text.size()));
+    }
+    if (std::fclose(file) != 0) {
+        FileError(notes, errno);
+    }
+    if (flags != nullptr) {
+        *flags = docFlags & ~OperationFlags;
+    }
+    return finish(true);
+}
+
+bool SaveFile(std::uint32_t* flags, std::u16string_view text, const std::filesystem::path& path, std::u16string* result)
+{
+    std::u16string notes;
+    if (result != nullptr) {
+        result->clear();
+    }
+    const std::uint32_t docFlags = flags != nullptr ? *flags : 0;
+    auto finish = [&](bool ok) {
+        if (result != nullptr) {
+            *result = std::move(notes);
+        }
+        if (flags != nullptr) {
+            *flags = docFlags & ~OperationFlags;
+        }
+        return ok;
+    };
+
+    // Encoding: the mark the document came with, else its declaration, else UTF-8.
+    const ByteOrderMark* mark = nullptr;
+    for (const ByteOrderMark& m : Marks) {
+        if ((docFlags & m.flag) != 0) {
+            mark = &m;
+            break;
+        }
+    }
+    std::u16string encoding = mark != nullptr ? std::u16string(mark->encoding) : std::u16string();
+    if (mark == nullptr && !text.empty()) {
+        encoding = GetDeclaredEncoding(text);
+        if (encoding.empty()) {
+            encoding = u"UTF-8";
+        }
+        // UTF-16 is written with its mark so that it reads back; UTF-32 files are not read, so UTF-8.
+        const int codePage = CodePageOf(encoding);
+        if (codePage == 1200 || codePage == 1201) {
+            mark = &Marks[codePage == 1200 ? 1 : 2];
+        } else if (codePage == 12000 || codePage == 12001 || codePage == Utf32CodePage) {
+            encoding = u"UTF-8";
+        }
+    }
+
+    // Open: a temporary file beside the target (appending writes to the file itself).
+    std::filesystem::path target = path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+        if (!ec) {
+            target = resolved;
+        }
+    }
+    struct stat existing
+    {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        FileError(notes, EISDIR);
+        return finish(false);
+    }
+    const bool append = (docFlags & AppendingFile) != 0;
+    std::filesystem::path temporary;
+    int error = 0;
+    int fd = -1;
+    if (append) {
+        fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        error = errno;
+    } else {
+        fd = CreateTemporary(target, temporary, error);
+    }
+    if (fd < 0) {
+        FileError(notes, error);
+        return finish(false);
+    }
+    if (!append && exists) {
+        ::fchmod(fd, existing.st_mode & 07777);
+    }
+    auto fail = [&](int code) {
+        FileError(notes, code);
+        ::close(fd);
+        if (!temporary.empty()) {
+            ::unlink(temporary.c_str());
+        }
+        return finish(false);
+    };
+
+    std::string bytes;
+    const bool writeMark = mark != nullptr && (!append || !exists || existing.st_size == 0);
+    if (writeMark) {
+        bytes.assign(mark->bytes);
+    }
+    if (mark != nullptr) {
+        AddNote(&notes, u"bom");
+    }
+    std::size_t units = 0;
+    if (mark != nullptr && mark->unit == 2) {
+        const bool bigEndian = mark->flag == MarkUtf16Be;
+        const std::size_t base = bytes.size();
+        bytes.resize(base + text.size() * 2);
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i];
+            bytes[base + 2 * i] = static_cast<char>(bigEndian ? c >> 8 : c & 0xFF);
+            bytes[base + 2 * i + 1] = static_cast<char>(bigEndian ? c & 0xFF : c >> 8);
+        }
+        units = text.size();
+        if (bigEndian) {
+            AddNote(&notes, u"endian_swap");
+        }
+    } else if (!text.empty()) {
+        TextConverter converter(u"UTF-16", encoding);
+        const std::size_t count = converter.Count(text.data(), text.size());
+        const std::size_t base = bytes.size();
+        bytes.resize(base + count);
+        units = converter.Convert(text.data(), text.size(), bytes.data() + base, count);
+        bytes.resize(base + units);
+        AddNote(&notes, u"converted_from", u"encoding", u"UTF-16", u"length", static_cast<long long>(text.size()));
+        if (converter.Lost()) {
+            AddNote(&notes, u"conversion_loss");
+        }
+    }
+    const bool written = WriteAll(fd, bytes.data(), bytes.size(), error);
+    AddNote(&notes, u"write", u"encoding", encoding, u"length", static_cast<long long>(written ? units : 0));
+    if (!written) {
+        return fail(error);
+    }
+    if (::fsync(fd) != 0) {
+        return fail(errno);
+    }
+    if (::close(fd) != 0) {
+        fd = -1;
+        error = errno;
+        FileError(notes, error);
+        if (!temporary.empty()) {
+            ::unlink(temporary.c_str());
+        }
+        return finish(false);
+    }
+    if (!append) {
+        if (::rename(temporary.c_str(), target.c_str()) != 0) {
+            error = errno;
+            FileError(notes, error);
+            ::unlink(temporary.c_str());
+            return finish(false);
+        }
+        SyncFolder(target);
+    }
+    return finish(true);
+}
+
+} // namespace markup
