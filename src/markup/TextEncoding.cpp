@@ -895,28 +895,11 @@ void FileError(std::u16string& notes, int error)
     AddNote(&notes, u"file_error", u"msg", SystemText(error), u"n", error);
 }
 
-// The lenient test of the whole data: every sequence that a byte at or above 0x80 begins is complete.
+// The bytes are taken for UTF-8 only when every sequence is complete and valid. (A looser test that
+// only checks that sequences are complete lets most GBK text pass, which then decodes to U+FFFD.)
 bool LooksLikeUtf8(const std::string& data)
 {
-    const std::size_t size = data.size();
-    for (std::size_t i = 0; i < size;) {
-        const auto lead = static_cast<unsigned char>(data[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((lead & 0xF8) == 0xF8) {
-            return false;
-        }
-        const std::size_t extra = (lead & 0xF0) == 0xF0 ? 3 : (lead & 0xE0) == 0xE0 ? 2 : 1;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if (i + k >= size || static_cast<unsigned char>(data[i + k]) < 0x80) {
-                return false;
-            }
-        }
-        i += extra + 1;
-    }
-    return true;
+    return platform::IsValidUtf8(data);
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size, int& error)
