@@ -80,7 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string again;
     std::uint32_t flagsAgain = 0;
     Check(markup::LoadFile(out, again, nullptr, &flagsAgain));
-    if (!lost && !MentionsEncoding(text)) {
+    // A leading U+FEFF written without a mark reads back as the mark itself.
+    const bool leadingMark = !text.empty() && text[0] == u'\uFEFF';
+    if (!lost && !leadingMark && !MentionsEncoding(text)) {
         Check(again == text);
         Check(flagsAgain == flags);
     }

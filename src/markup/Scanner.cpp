@@ -431,7 +431,8 @@ void AddNote(std::u16string* notes,
     }
     note += u"/>";
     if (update) {
-        std::u16string head = u"<" + std::u16string(word);
+        std::u16string head(1, u'<');
+        head += word;
         for (std::size_t at = notes->find(head); at != std::u16string::npos; at = notes->find(head, at + 1)) {
             const std::size_t after = at + head.size();
             if (after < notes->size() && ((*notes)[after] == u' ' || (*notes)[after] == u'/')) {

@@ -926,8 +926,14 @@ int CreateTemporary(const std::filesystem::path& target, std::filesystem::path& 
     std::random_device random;
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     for (int attempt = 0; attempt < 32; ++attempt) {
-        const std::string name = "." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-"
-                                 + std::to_string(counter++) + "-" + std::to_string(random() % 1000000);
+        std::string name(1, '.');
+        name += target.filename().string();
+        name += ".tmp";
+        name += std::to_string(::getpid());
+        name += '-';
+        name += std::to_string(counter++);
+        name += '-';
+        name += std::to_string(random() % 1000000);
         temporary = folder / name;
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
