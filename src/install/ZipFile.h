@@ -1,0 +1,31 @@
+#pragma once
+
+// A zip package as the program's archive (see ExpressedFile.h).
+
+#include "install/ExpressedFile.h"
+#include "install/Unzipper.h"
+
+namespace install {
+
+class CZipFile : public CExpressedFile
+{
+public:
+    CZipFile() = default;
+    ~CZipFile() override;
+    CZipFile(const CZipFile&) = delete;
+    CZipFile& operator=(const CZipFile&) = delete;
+    CZipFile(CZipFile&&) = delete;
+    CZipFile& operator=(CZipFile&&) = delete;
+
+    // Opens the zip and lists its entries. False when the file is missing, is not a zip, or its
+    // list of entries is damaged.
+    [[nodiscard]] bool Open(const std::filesystem::path& path) override;
+    [[nodiscard]] bool ExtractAll(const std::filesystem::path& folder) override;
+    [[nodiscard]] bool ExtractEntry(std::string_view name, const std::filesystem::path& folder) override;
+    void Close() override;
+
+private:
+    CUnzipper m_unzipper;
+};
+
+} // namespace install
