@@ -73,6 +73,27 @@ bool SetTimes(int fd, std::uint32_t dosDateTime)
     return futimens(fd, times) == 0;
 }
 
+// minizip takes an end record at offset 0 for "not found", so an archive without entries (just
+// its 22-byte end record and a comment) does not open there. It is a valid zip with no entries.
+bool IsEmptyArchive(const fs::path& path)
+{
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec || size < 22 || size > 22 + 0xFFFF) {
+        return false;
+    }
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    unsigned char record[22] = {};
+    const bool read = pread(fd, record, sizeof record, 0) == static_cast<ssize_t>(sizeof record);
+    close(fd);
+    auto word = [&](int at) { return static_cast<unsigned>(record[at] | (record[at + 1] << 8)); };
+    return read && record[0] == 'P' && record[1] == 'K' && record[2] == 5 && record[3] == 6 && word(8) == 0
+           && word(10) == 0 && 22 + word(20) == size;
+}
+
 } // namespace
 
 std::optional<std::uint32_t> ZipEntryInfo::UnixMode() const
@@ -86,6 +107,7 @@ std::optional<std::uint32_t> ZipEntryInfo::UnixMode() const
 struct CUnzipper::Impl
 {
     unzFile archive = nullptr;
+    bool emptyArchive = false; // open, with no entries (see IsEmptyArchive)
     fs::path defaultFolder;
     std::vector<char> nameBuffer = std::vector<char>(65536);
     std::vector<char> chunk = std::vector<char>(ChunkSize);
@@ -270,10 +292,11 @@ bool CUnzipper::Open(const fs::path& path)
 {
     Close();
     m_impl->archive = unzOpen64(path.c_str());
-    if (m_impl->archive != nullptr) {
+    m_impl->emptyArchive = m_impl->archive == nullptr && IsEmptyArchive(path);
+    if (IsOpen()) {
         m_impl->defaultFolder = fs::path(path).replace_extension();
     }
-    return m_impl->archive != nullptr;
+    return IsOpen();
 }
 
 void CUnzipper::Close()
@@ -283,11 +306,12 @@ void CUnzipper::Close()
         unzClose(m_impl->archive);
         m_impl->archive = nullptr;
     }
+    m_impl->emptyArchive = false;
 }
 
 bool CUnzipper::IsOpen() const
 {
-    return m_impl->archive != nullptr;
+    return m_impl->archive != nullptr || m_impl->emptyArchive;
 }
 
 const fs::path& CUnzipper::DefaultFolder() const
@@ -297,6 +321,9 @@ const fs::path& CUnzipper::DefaultFolder() const
 
 std::optional<std::uint64_t> CUnzipper::EntryCount() const
 {
+    if (m_impl->emptyArchive) {
+        return 0;
+    }
     unz_global_info64 global{};
     if (m_impl->archive == nullptr || unzGetGlobalInfo64(m_impl->archive, &global) != UNZ_OK) {
         return std::nullopt;
@@ -332,7 +359,7 @@ std::optional<ZipEntryInfo> CUnzipper::EntryInfo()
 
 bool CUnzipper::ExtractAll(const fs::path& folder)
 {
-    if (m_impl->archive == nullptr || !m_impl->Begin(folder)) {
+    if (!IsOpen() || !m_impl->Begin(folder)) {
         return false;
     }
     std::optional<std::uint64_t> count = EntryCount();
