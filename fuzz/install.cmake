@@ -1,4 +1,5 @@
 # Zip packages, entry names and index.dat come from the catalogue server: all untrusted.
-marlune_add_fuzzer(fuzz_install_zip ${CMAKE_CURRENT_LIST_DIR}/install_zip.cpp marlune_install)
-marlune_add_fuzzer(fuzz_install_entry_name ${CMAKE_CURRENT_LIST_DIR}/install_entry_name.cpp marlune_install)
-marlune_add_fuzzer(fuzz_platform_profile ${CMAKE_CURRENT_LIST_DIR}/platform_profile.cpp marlune_platform)
+# Seeds: fuzz/corpus/install/ and fuzz/corpus/platform/.
+marlune_add_fuzzer(install_zip_fuzzer ${CMAKE_CURRENT_LIST_DIR}/install/zip.cpp marlune_install)
+marlune_add_fuzzer(install_entry_name_fuzzer ${CMAKE_CURRENT_LIST_DIR}/install/entry_name.cpp marlune_install)
+marlune_add_fuzzer(platform_profile_fuzzer ${CMAKE_CURRENT_LIST_DIR}/install/profile.cpp marlune_platform)
