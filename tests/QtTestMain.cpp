@@ -1,0 +1,16 @@
+// main() for GoogleTest binaries that need a QApplication. Tests run on the offscreen platform
+// unless QT_QPA_PLATFORM says otherwise (test discovery runs without the test environment).
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
