@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "markup/MarkupInternal.h"
 #include "markup/TextEncoding.h"
 
@@ -75,7 +77,7 @@ public:
         if (m_segmentCount == 0) {
             EnsureTable(0);
             const auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(target, SegmentSize));
-            m_segments[0] = static_cast<ElementRecord*>(Reallocate(nullptr, size * sizeof(ElementRecord)));
+            m_segments[0] = NewSegment(size);
             m_segmentCount = 1;
             m_capacity = size;
             return;
@@ -83,17 +85,17 @@ public:
         const std::uint32_t last = m_segmentCount - 1;
         const std::uint64_t lastBase = static_cast<std::uint64_t>(last) << SegmentBits;
         if (target <= lastBase + SegmentSize) {
-            Resize(last, target - lastBase);
+            Resize(last, m_capacity - lastBase, target - lastBase);
             m_capacity = target;
             return;
         }
         if (m_capacity < lastBase + SegmentSize) {
-            Resize(last, SegmentSize);
+            Resize(last, m_capacity - lastBase, SegmentSize);
         }
         EnsureTable(last + 1);
         const std::uint64_t base = lastBase + SegmentSize;
         const auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(target - base, SegmentSize));
-        m_segments[last + 1] = static_cast<ElementRecord*>(Reallocate(nullptr, size * sizeof(ElementRecord)));
+        m_segments[last + 1] = NewSegment(size);
         m_segmentCount = last + 2;
         m_capacity = base + size;
     }
@@ -114,7 +116,7 @@ public:
         const std::uint32_t last = m_segmentCount - 1;
         const std::uint64_t lastBase = static_cast<std::uint64_t>(last) << SegmentBits;
         if (used > lastBase) {
-            Resize(last, used - lastBase);
+            Resize(last, m_capacity - lastBase, used - lastBase);
             m_capacity = used;
         }
     }
@@ -137,8 +139,33 @@ public:
     }
 
 private:
-    void Resize(std::uint32_t segment, std::uint64_t records)
+    // A whole segment is exactly 2 MiB: it is aligned to that and offered a huge page, so that a
+    // large index is not built one 4 KiB page fault at a time.
+    static ElementRecord* NewSegment(std::uint64_t records)
     {
+        if (records == SegmentSize) {
+            constexpr std::size_t Bytes = SegmentSize * sizeof(ElementRecord);
+            void* block = std::aligned_alloc(Bytes, Bytes);
+            if (block == nullptr) {
+                std::abort();
+            }
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+            ::madvise(block, Bytes, MADV_HUGEPAGE);
+#endif
+            return static_cast<ElementRecord*>(block);
+        }
+        return static_cast<ElementRecord*>(Reallocate(nullptr, records * sizeof(ElementRecord)));
+    }
+
+    void Resize(std::uint32_t segment, std::uint64_t oldRecords, std::uint64_t records)
+    {
+        if (records == SegmentSize) {
+            ElementRecord* whole = NewSegment(records);
+            std::memcpy(whole, m_segments[segment], std::min(oldRecords, records) * sizeof(ElementRecord));
+            std::free(m_segments[segment]);
+            m_segments[segment] = whole;
+            return;
+        }
         m_segments[segment] =
             static_cast<ElementRecord*>(Reallocate(m_segments[segment], records * sizeof(ElementRecord)));
     }
@@ -249,6 +276,17 @@ bool MarkupDoc::SetDocument(std::u16string_view text)
         return false;
     }
     m_text.assign(text);
+    m_result.clear();
+    Parse();
+    return IsWellFormed();
+}
+
+bool MarkupDoc::TakeDocument(std::u16string&& text)
+{
+    if ((m_flags & (ReadingFile | WritingFile)) != 0) {
+        return false;
+    }
+    m_text = std::move(text);
     m_result.clear();
     Parse();
     return IsWellFormed();
@@ -564,7 +602,11 @@ std::u16string MarkupDoc::GetContent(std::uint32_t element) const
     }
     const std::u16string_view all(m_text);
     const std::u16string_view content = all.substr(begin, end - begin);
-    if (content.find(u'<') == std::u16string_view::npos) {
+    const std::size_t special = FindEither(content, 0, u'<', u'&');
+    if (special == std::u16string_view::npos) {
+        return std::u16string(content);
+    }
+    if (FindEither(content, special, u'<', u'<') == std::u16string_view::npos) {
         return UnescapeText(content);
     }
     // Mixed content: text and CDATA sections count, comments and instructions do not.
@@ -927,7 +969,7 @@ bool MarkupDoc::Load(const std::filesystem::path& path)
         m_result = std::move(notes);
         return false;
     }
-    return SetDocument(text);
+    return TakeDocument(std::move(text));
 }
 
 bool MarkupDoc::Save(const std::filesystem::path& path)
@@ -965,11 +1007,14 @@ std::u16string MarkupDoc::EscapeText(std::u16string_view text, bool attribute)
 
 std::u16string MarkupDoc::UnescapeText(std::u16string_view text)
 {
+    if (FindEither(text, 0, u'&', u'&') == std::u16string_view::npos) {
+        return std::u16string(text);
+    }
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const std::size_t amp = text.find(u'&', i);
+        const std::size_t amp = FindEither(text, i, u'&', u'&');
         if (amp == std::u16string_view::npos) {
             out.append(text.substr(i));
             break;

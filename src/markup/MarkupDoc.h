@@ -73,6 +73,8 @@ public:
 
     // Replaces the text and parses it; returns IsWellFormed(). False while a streamed file operation runs.
     bool SetDocument(std::u16string_view text);
+    // Same, taking over the text without copying it.
+    bool TakeDocument(std::u16string&& text);
     // Empties the document and releases its index; returns false.
     bool SetDocument();
     // The whole document text.

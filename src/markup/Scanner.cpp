@@ -132,7 +132,7 @@ void ScanNode(std::u16string_view text, std::size_t pos, Node& node, std::u16str
         return;
     }
     if (text[pos] != u'<') {
-        std::size_t end = text.find(u'<', pos + 1);
+        std::size_t end = FindEither(text, pos + 1, u'<', u'<');
         if (end == std::u16string_view::npos) {
             end = n;
         }

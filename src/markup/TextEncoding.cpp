@@ -6,12 +6,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -303,6 +305,78 @@ std::size_t Utf8ToUtf16(const unsigned char* data, std::size_t size, char16_t* o
         units += need;
     }
     return units;
+}
+
+// Decodes a block of UTF-8 (storing when out is not null) with the results of DecodeUtf8, taking
+// ASCII and the three-byte sequences of CJK text on a short path.
+template <bool Store>
+std::size_t DecodeUtf8Block(const unsigned char* data, std::size_t size, char16_t* out)
+{
+    std::size_t units = 0;
+    std::size_t pos = 0;
+    while (pos < size) {
+        const unsigned char c = data[pos];
+        if (c < 0x80) {
+            if constexpr (Store) {
+                out[units] = c;
+            }
+            ++units;
+            ++pos;
+            continue;
+        }
+        if ((c & 0xF0) == 0xE0 && size - pos >= 3) {
+            const unsigned char c1 = data[pos + 1];
+            const unsigned char c2 = data[pos + 2];
+            if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80) {
+                const char32_t cp = ((c & 0x0FU) << 12) | ((c1 & 0x3FU) << 6) | (c2 & 0x3FU);
+                if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+                    if constexpr (Store) {
+                        out[units] = static_cast<char16_t>(cp);
+                    }
+                    ++units;
+                    pos += 3;
+                    continue;
+                }
+            }
+        }
+        bool ok = true;
+        const char32_t cp = DecodeUtf8(data, size, pos, ok);
+        if (cp >= 0x10000) {
+            if constexpr (Store) {
+                out[units] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                out[units + 1] = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            }
+            units += 2;
+        } else {
+            if constexpr (Store) {
+                out[units] = static_cast<char16_t>(cp);
+            }
+            ++units;
+        }
+    }
+    return units;
+}
+
+// Appends the UTF-16 form of UTF-8 bytes to text, a slice at a time (cut where a sequence begins),
+// so that the text's room is written once and never cleared first.
+void AppendUtf8(std::u16string& text, const unsigned char* data, std::size_t size)
+{
+    constexpr std::size_t Slice = 16384;
+    char16_t buffer[Slice];
+    std::size_t pos = 0;
+    while (pos < size) {
+        std::size_t end = std::min(size, pos + Slice);
+        if (end < size) {
+            for (std::size_t back = 0; back <= 3 && end - back > pos; ++back) {
+                if ((data[end - back] & 0xC0) != 0x80) {
+                    end -= back;
+                    break;
+                }
+            }
+        }
+        text.append(buffer, DecodeUtf8Block<true>(data + pos, end - pos, buffer));
+        pos = end;
+    }
 }
 
 // UTF-16 to UTF-8 (target null: count only). Unpaired surrogates become U+FFFD.
@@ -711,6 +785,9 @@ std::size_t TextConverter::Run(const void* source, std::size_t sourceUnits, void
         return sink.used / toUnit;
     }
     if (m_from == 65001 && m_to == 1200) {
+        if (target == nullptr) {
+            return DecodeUtf8Block<false>(bytes, fromBytes, nullptr);
+        }
         return Utf8ToUtf16(bytes, fromBytes, static_cast<char16_t*>(target), targetUnits);
     }
     if (m_from == 1200 && m_to == 65001) {
@@ -897,7 +974,7 @@ void FileError(std::u16string& notes, int error)
 
 // The bytes are taken for UTF-8 only when every sequence is complete and valid. (A looser test that
 // only checks that sequences are complete lets most GBK text pass, which then decodes to U+FFFD.)
-bool LooksLikeUtf8(const std::string& data)
+bool LooksLikeUtf8(std::string_view data)
 {
     return platform::IsValidUtf8(data);
 }
@@ -960,6 +1037,125 @@ void SyncFolder(const std::filesystem::path& target)
 
 } // namespace
 
+namespace {
+
+// What the first bytes of a file say: its mark, or the encoding its declaration names.
+struct FileStart
+{
+    const ByteOrderMark* mark = nullptr;
+    std::u16string encoding;
+    std::size_t unit = 1;
+    std::size_t offset = 0;
+};
+
+FileStart Sniff(std::string_view head)
+{
+    FileStart start;
+    for (const ByteOrderMark& mark : Marks) {
+        if (head.substr(0, mark.bytes.size()) == mark.bytes) {
+            start.mark = &mark;
+            start.encoding = mark.encoding;
+            start.unit = mark.unit;
+            start.offset = mark.bytes.size();
+            return start;
+        }
+    }
+    if (!head.empty()) {
+        start.encoding = GetDeclaredEncoding(platform::Utf8ToUtf16(head.substr(0, 1024)));
+        if (start.encoding.empty() && head[0] == '<') {
+            start.encoding = u"UTF-8";
+        }
+    }
+    return start;
+}
+
+// A buffer of many megabytes is asked to be backed by huge pages where the system does that on
+// request: the first touch of a large catalogue's text then costs a few faults instead of thousands.
+void AdviseLargeBuffer(void* data, std::size_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::uintptr_t Huge = std::uintptr_t{1} << 21;
+    if (bytes < 4 * Huge) {
+        return;
+    }
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + Huge - 1) & ~(Huge - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(Huge - 1);
+    if (end > begin) {
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    }
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
+// Reads 'length' UTF-8 bytes from 'offset' twice through one small buffer: first counting the
+// units (and zero bytes), then decoding into text, which is reserved once and never cleared.
+// Only the text is new memory, however large the file. False on a short read.
+bool StreamUtf8(std::FILE* file, std::size_t offset, std::size_t length, std::u16string& text, std::size_t& zeros)
+{
+    constexpr std::size_t Chunk = 65536;
+    constexpr std::size_t Carry = 4;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[Carry + Chunk]);
+    std::unique_ptr<char16_t[]> wide(new char16_t[Carry + Chunk]);
+    unsigned char* const chunk = buffer.get() + Carry;
+
+    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) {
+        return false;
+    }
+    std::size_t units = 0;
+    zeros = 0;
+    for (std::size_t left = length; left > 0;) {
+        const std::size_t n = std::fread(chunk, 1, std::min(Chunk, left), file);
+        if (n == 0) {
+            return false;
+        }
+        left -= n;
+        for (std::size_t k = 0; k < n; ++k) {
+            const unsigned char c = chunk[k];
+            zeros += c == 0;
+            units += static_cast<std::size_t>((c & 0xC0) != 0x80) + static_cast<std::size_t>(c >= 0xF0) - (c == 0);
+        }
+    }
+    text.reserve(units + units / 100 + 1);
+    AdviseLargeBuffer(text.data(), text.capacity() * sizeof(char16_t));
+
+    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) {
+        return false;
+    }
+    std::size_t carry = 0;
+    for (std::size_t left = length; left > 0 || carry > 0;) {
+        std::size_t n = 0;
+        if (left > 0) {
+            n = std::fread(chunk, 1, std::min(Chunk, left), file);
+            if (n == 0) {
+                return false;
+            }
+            left -= n;
+            n = static_cast<std::size_t>(std::remove(chunk, chunk + n, 0) - chunk);
+        }
+        unsigned char* region = chunk - carry;
+        const std::size_t size = carry + n;
+        std::size_t cut = size;
+        if (left > 0) {
+            // A sequence that may go on in the next chunk waits for it; a lead byte always
+            // begins a step of the decoder, so cutting there decodes as the whole text would.
+            for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
+                if (region[size - back] >= 0xC0) {
+                    cut = size - back;
+                    break;
+                }
+            }
+        }
+        text.append(wide.get(), DecodeUtf8Block<true>(region, cut, wide.get()));
+        carry = size - cut;
+        std::memmove(chunk - carry, region + cut, carry);
+    }
+    return true;
+}
+
+} // namespace
+
 bool LoadFile(const std::filesystem::path& path, std::u16string& text, std::u16string* result, std::uint32_t* flags)
 {
     std::u16string notes;
@@ -985,85 +1181,119 @@ bool LoadFile(const std::filesystem::path& path, std::u16string& text, std::u16s
         std::fclose(file);
         return finish(false);
     }
-    std::string data;
-    if (S_ISREG(info.st_mode)) {
-        data.resize(static_cast<std::size_t>(info.st_size));
+    std::uint32_t docFlags = (flags != nullptr ? *flags : 0) & ~MarkFlags;
+    auto done = [&](bool ok) {
+        if (std::fclose(file) != 0) {
+            FileError(notes, errno);
+        }
+        if (ok && flags != nullptr) {
+            *flags = docFlags & ~OperationFlags;
+        }
+        return finish(ok);
+    };
+
+    // A file that says it is UTF-8 before it is read (mark, declaration, or '<' first) is decoded
+    // while it is read; anything else is read whole and looked at first.
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        const std::size_t size = static_cast<std::size_t>(info.st_size);
+        char head[1024];
+        const std::size_t headSize = std::fread(head, 1, std::min<std::size_t>(size, sizeof head), file);
+        const FileStart start = Sniff(std::string_view(head, headSize));
+        if (headSize == std::min<std::size_t>(size, sizeof head) && start.unit == 1
+            && CodePageOf(start.encoding) == 65001) {
+            if (start.mark != nullptr) {
+                docFlags |= start.mark->flag;
+                AddNote(&notes, u"bom");
+            }
+            const std::size_t length = size - start.offset;
+            AddNote(&notes, u"read", u"encoding", start.encoding, u"length", static_cast<long long>(length));
+            std::size_t zeros = 0;
+            if (!StreamUtf8(file, start.offset, length, text, zeros)) {
+                text.clear();
+                FileError(notes, std::ferror(file) != 0 && errno != 0 ? errno : EIO);
+                return done(false);
+            }
+            if (zeros > 0) {
+                AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(zeros));
+            }
+            AddNote(&notes, u"converted_to", u"encoding", u"UTF-16", u"length", static_cast<long long>(text.size()));
+            return done(true);
+        }
+        if (std::fseek(file, 0, SEEK_SET) != 0) {
+            FileError(notes, errno);
+            return done(false);
+        }
     }
-    std::size_t got = std::fread(data.data(), 1, data.size(), file);
-    if (got == data.size() && !S_ISREG(info.st_mode)) {
+
+    // The whole file in one block; the buffer is not cleared first, the read fills it.
+    std::size_t size = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
+    std::unique_ptr<char[]> block(new char[std::max<std::size_t>(size, 1)]);
+    std::size_t got = std::fread(block.get(), 1, size, file);
+    if (got == size && !S_ISREG(info.st_mode)) {
+        std::string rest;
         char chunk[65536];
         std::size_t n = 0;
         while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-            data.append(chunk, n);
+            rest.append(chunk, n);
         }
-        got = data.size();
+        size = got = rest.size();
+        block.reset(new char[std::max<std::size_t>(size, 1)]);
+        std::memcpy(block.get(), rest.data(), size);
     }
-    if (got < data.size() || std::ferror(file) != 0) {
+    if (got < size || std::ferror(file) != 0) {
         FileError(notes, errno != 0 ? errno : EIO);
         std::fclose(file);
         return finish(false);
     }
+    char* data = block.get();
+    const std::string_view all(data, size);
 
-    std::uint32_t docFlags = (flags != nullptr ? *flags : 0) & ~MarkFlags;
-    std::u16string encoding;
-    std::size_t unit = 1;
-    std::size_t offset = 0;
-    for (const ByteOrderMark& mark : Marks) {
-        if (data.size() >= mark.bytes.size() && std::string_view(data).substr(0, mark.bytes.size()) == mark.bytes) {
-            docFlags |= mark.flag;
-            encoding = mark.encoding;
-            unit = mark.unit;
-            offset = mark.bytes.size();
-            AddNote(&notes, u"bom");
-            break;
-        }
-    }
-    if (offset == 0 && !data.empty()) {
-        const std::size_t sample = std::min<std::size_t>(data.size(), 1024);
-        encoding = GetDeclaredEncoding(platform::Utf8ToUtf16(std::string_view(data).substr(0, sample)));
-        if (encoding.empty() && data[0] == '<') {
-            encoding = u"UTF-8";
-        }
+    const FileStart start = Sniff(all);
+    std::u16string encoding = start.encoding;
+    const std::size_t unit = start.unit;
+    const std::size_t offset = start.offset;
+    if (start.mark != nullptr) {
+        docFlags |= start.mark->flag;
+        AddNote(&notes, u"bom");
     }
 
     if (unit == 2) {
-        const std::size_t units = (data.size() - offset) / 2;
+        const std::size_t units = (size - offset) / 2;
         AddNote(&notes, u"read", u"encoding", encoding, u"length", static_cast<long long>(units));
         const bool bigEndian = (docFlags & MarkUtf16Be) != 0;
-        text.resize(units);
-        std::size_t kept = 0;
+        text.reserve(units);
         for (std::size_t i = 0; i < units; ++i) {
             const auto b0 = static_cast<unsigned char>(data[offset + 2 * i]);
             const auto b1 = static_cast<unsigned char>(data[offset + 2 * i + 1]);
             const auto c = static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
             if (c != 0) {
-                text[kept++] = c;
+                text.push_back(c);
             }
         }
-        text.resize(kept);
-        if (kept < units) {
-            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(units - kept));
+        if (text.size() < units) {
+            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(units - text.size()));
         }
         if (bigEndian) {
             AddNote(&notes, u"endian_swap");
         }
     } else {
-        data.erase(0, offset);
-        AddNote(&notes, u"read", u"encoding", encoding, u"length", static_cast<long long>(data.size()));
-        if (data.find('\0') != std::string::npos) {
-            const std::size_t before = data.size();
-            data.erase(std::remove(data.begin(), data.end(), '\0'), data.end());
-            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(before - data.size()));
+        char* bytes = data + offset;
+        std::size_t length = size - offset;
+        AddNote(&notes, u"read", u"encoding", encoding, u"length", static_cast<long long>(length));
+        if (std::memchr(bytes, 0, length) != nullptr) {
+            const std::size_t kept = static_cast<std::size_t>(std::remove(bytes, bytes + length, '\0') - bytes);
+            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(length - kept));
+            length = kept;
         }
         if (encoding.empty()) {
-            if (LooksLikeUtf8(data)) {
+            if (LooksLikeUtf8(std::string_view(bytes, length))) {
                 encoding = u"UTF-8";
                 AddNote(&notes,
                         u"read",
                         u"encoding",
                         encoding,
                         u"length",
-                        static_cast<long long>(data.size()),
+                        static_cast<long long>(length),
                         std::nullopt,
                         true);
             }
@@ -1077,18 +1307,17 @@ bool LoadFile(const std::filesystem::path& path, std::u16string& text, std::u16s
                                              ? std::u16string_view(u"UTF-8")
                                              : std::u16string_view(encoding);
         TextConverter converter(from, u"UTF-16");
-        const std::size_t count = converter.Count(data.data(), data.size());
-        text.resize(count + count / 100 + 1);
-        text.resize(converter.Convert(data.data(), data.size(), text.data(), text.size()));
+        const std::size_t count = converter.Count(bytes, length);
+        if (converter.FromCodePage() == 65001) {
+            text.reserve(count + count / 100 + 1);
+            AppendUtf8(text, reinterpret_cast<const unsigned char*>(bytes), length);
+        } else {
+            text.resize(count + count / 100 + 1);
+            text.resize(converter.Convert(bytes, length, text.data(), text.size()));
+        }
         AddNote(&notes, u"converted_to", u"encoding", u"UTF-16", u"length", static_cast<long long>(text.size()));
     }
-    if (std::fclose(file) != 0) {
-        FileError(notes, errno);
-    }
-    if (flags != nullptr) {
-        *flags = docFlags & ~OperationFlags;
-    }
-    return finish(true);
+    return done(true);
 }
 
 bool SaveFile(std::uint32_t* flags, std::u16string_view text, const std::filesystem::path& path, std::u16string* result)
