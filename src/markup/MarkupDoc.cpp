@@ -107,18 +107,28 @@ public:
         }
     }
 
-    // Gives back the room past the used records of the last segment.
+    // Gives back the room past the used records: whole segments beyond them, then the tail of the
+    // last segment in use.
     void Trim(std::uint64_t used)
     {
-        if (m_segmentCount == 0 || used >= m_capacity) {
+        if (m_segmentCount == 0 || used >= m_capacity || used == 0) {
             return;
         }
-        const std::uint32_t last = m_segmentCount - 1;
-        const std::uint64_t lastBase = static_cast<std::uint64_t>(last) << SegmentBits;
-        if (used > lastBase) {
-            Resize(last, m_capacity - lastBase, used - lastBase);
-            m_capacity = used;
+        const auto keep = static_cast<std::uint32_t>((used + SegmentSize - 1) >> SegmentBits);
+        std::uint64_t lastRecords = m_capacity - (static_cast<std::uint64_t>(m_segmentCount - 1) << SegmentBits);
+        if (keep < m_segmentCount) {
+            for (std::uint32_t i = keep; i < m_segmentCount; ++i) {
+                std::free(m_segments[i]);
+                m_segments[i] = nullptr;
+            }
+            m_segmentCount = keep;
+            lastRecords = SegmentSize;
         }
+        const std::uint64_t lastBase = static_cast<std::uint64_t>(keep - 1) << SegmentBits;
+        if (used - lastBase < lastRecords) {
+            Resize(keep - 1, lastRecords, used - lastBase);
+        }
+        m_capacity = used;
     }
 
     void Release()

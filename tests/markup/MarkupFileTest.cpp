@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -160,6 +161,46 @@ TEST_F(MarkupFiles, ZeroBytesAreDropped)
     EXPECT_EQ(U8(text), "<a/>");
     EXPECT_NE(U8(notes).find("<nulls_removed count=\"1\"/>"), std::string::npos);
 }
+
+class LargeUtf8Files
+    : public MarkupFiles
+    , public ::testing::WithParamInterface<unsigned>
+{};
+
+// Files far larger than one read chunk, full of sequences cut at every possible place, invalid
+// bytes and zeros: reading them piecewise must give exactly what decoding them whole gives.
+TEST_P(LargeUtf8Files, DecodeAsOneBlock)
+{
+    std::mt19937 random(GetParam());
+    const char* pieces[] = {"<a>",
+                            "\xE5\xBF\xAB",
+                            "\xF0\x9F\x98\x80",
+                            "\xC3\xA9",
+                            "x",
+                            "\x80",
+                            "\xE5\xBF",
+                            "\xF0\x9F",
+                            "\xFF",
+                            "" /* a zero byte */,
+                            "\xC0\xAF",
+                            "\xED\xA0\x80"};
+    std::string bytes = GetParam() % 2 == 0 ? "<" : "\xEF\xBB\xBF<";
+    while (bytes.size() < 300000) {
+        const std::size_t k = random() % std::size(pieces);
+        bytes += k == 9 ? std::string(1, '\0') : std::string(pieces[k]);
+    }
+    WriteBytes(m_dir / "big.xml", bytes);
+    std::string expected = bytes.substr(GetParam() % 2 == 0 ? 0 : 3);
+    expected.erase(std::remove(expected.begin(), expected.end(), '\0'), expected.end());
+
+    std::u16string text;
+    std::u16string notes;
+    ASSERT_TRUE(LoadFile(m_dir / "big.xml", text, &notes));
+    EXPECT_TRUE(text == U16(expected)) << U8(notes);
+    EXPECT_NE(U8(notes).find("<nulls_removed count="), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, LargeUtf8Files, ::testing::Range(1U, 7U));
 
 TEST_F(MarkupFiles, HtmlMetaTagNamesTheEncoding)
 {
