@@ -107,6 +107,37 @@ void WalkMarlune(benchmark::State& state, const std::string& path)
     Finish(state, path, games);
 }
 
+// The exit update: every game gets a laststate child (or its laststate changed) in place.
+void UpdateMarlune(benchmark::State& state, const std::string& path)
+{
+    std::u16string text;
+    if (!markup::LoadFile(path, text)) {
+        state.SkipWithError("load failed");
+        return;
+    }
+    std::size_t games = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        markup::MarkupDoc doc;
+        doc.SetDocument(text);
+        state.ResumeTiming();
+        games = 0;
+        doc.FindElement(u"gamelist");
+        while (doc.FindChildElement(u"game")) {
+            ++games;
+            doc.EnterElement();
+            if (doc.FindChildElement(u"laststate")) {
+                doc.SetContent(doc.ChildPos(), u"3");
+            } else {
+                doc.AddChildElement(u"laststate", u"3");
+            }
+            doc.LeaveElement();
+        }
+        benchmark::DoNotOptimize(doc.GetDocument().size());
+    }
+    Finish(state, path, games);
+}
+
 // pugixml -----------------------------------------------------------------------------------
 
 #ifdef MARLUNE_BENCH_HAVE_PUGIXML
@@ -285,7 +316,7 @@ public:
                     "ms",
                     "MB/s",
                     "time/marlune");
-        for (const char* op : {"load", "walk"}) {
+        for (const char* op : {"load", "walk", "update"}) {
             for (const std::string& file : files) {
                 const auto base = m_times.find(std::string(op) + "/marlune/" + file);
                 for (const char* lib : {"marlune", "pugixml", "tinyxml2", "libxml2"}) {
@@ -340,6 +371,9 @@ int main(int argc, char** argv)
         add("load/libxml2" + tag, LoadLibxml2);
 #endif
         add("walk/marlune" + tag, WalkMarlune);
+        if (std::string(games) == "4150") {
+            add("update/marlune" + tag, UpdateMarlune);
+        }
 #ifdef MARLUNE_BENCH_HAVE_PUGIXML
         add("walk/pugixml" + tag, WalkPugixml);
 #endif
