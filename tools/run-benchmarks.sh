@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (release build in build-bench/) with their generated data and runs them.
+# Builds every benchmark (release build in build-bench/) with the data they generate and runs each.
 #   tools/run-benchmarks.sh [benchmark arguments...]     e.g. --benchmark_filter=load
-# The markup benchmark reads gamelist files of 4,150 and 100,000 games (generated into
-# build-bench/bench/markup/) with MarkupDoc, pugixml, tinyxml2 and libxml2 and prints a table of
-# MB/s and of every library's time relative to MarkupDoc.
+# Every executable named *_bench under build-bench/bench/ is run with the given arguments.
+# Data targets named *_bench_data (such as markup_bench_data, the gamelist files of 4,150 and
+# 100,000 games) are built first; they stay out of normal builds.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$top"
 "$top/tools/install-deps.sh" --with-extras
 cmake -S "$top" -B "$top/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMARLUNE_BENCH=ON \
     -DMARLUNE_TESTS=OFF -DMARLUNE_WITH_UI=OFF
-targets=(markup_bench markup_bench_data)
-cmake --build "$top/build-bench" -j2 --target "${targets[@]}"
-"$top/build-bench/bench/markup/markup_bench" "$@"
+cmake --build "$top/build-bench" -j2
+data_targets=$(cmake --build "$top/build-bench" --target help | sed -n 's/^\([A-Za-z0-9_]*_bench_data\):.*/\1/p')
+if [ -n "$data_targets" ]; then
+    # shellcheck disable=SC2086
+    cmake --build "$top/build-bench" -j2 --target $data_targets
+fi
+status=0
+while IFS= read -r bench; do
+    echo "=== $(basename "$bench")"
+    "$bench" "$@" || status=1
+done < <(find "$top/build-bench/bench" -type f -name '*_bench' -perm -u+x | sort)
+exit $status
