@@ -1,7 +1,9 @@
 #include "platform/Launch.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
+#include <string_view>
 #include <thread>
 
 #include <fcntl.h>
@@ -123,6 +125,29 @@ void WaitChild(pid_t pid)
     }
 }
 
+// The command's path: as given when it has a "/", else the first executable of that name on PATH.
+// Looked up before fork(), where only async-signal-safe calls may follow.
+std::string FindOnPath(const std::string& command)
+{
+    if (command.find('/') != std::string::npos) {
+        return command;
+    }
+    const char* path = std::getenv("PATH"); // NOLINT(concurrency-mt-unsafe): the program never sets variables
+    std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+    while (true) {
+        std::size_t colon = dirs.find(':');
+        std::string dir(dirs.substr(0, colon));
+        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + command;
+        if (access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        if (colon == std::string_view::npos) {
+            return {};
+        }
+        dirs.remove_prefix(colon + 1);
+    }
+}
+
 } // namespace
 
 bool StartDetached(const std::filesystem::path& program, const std::filesystem::path& workingFolder)
@@ -196,6 +221,10 @@ std::optional<int> RunAndWait(const std::vector<std::string>& argv, std::chrono:
     if (argv.empty()) {
         return std::nullopt;
     }
+    const std::string program = FindOnPath(argv.front());
+    if (program.empty()) {
+        return std::nullopt;
+    }
     const ArgVector args(argv);
     int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
     int pipeFds[2];
@@ -214,7 +243,7 @@ std::optional<int> RunAndWait(const std::vector<std::string>& argv, std::chrono:
             dup2(devNull, STDOUT_FILENO);
             dup2(devNull, STDERR_FILENO);
         }
-        execvp(args.Path(), args.Argv());
+        execv(program.c_str(), args.Argv());
         ReportAndExit(pipeFds[1], errno);
     }
     close(pipeFds[1]);
