@@ -1,0 +1,229 @@
+#include "transfer/TransferItem.h"
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include "platform/Messages.h"
+#include "transfer/Http.h"
+#include "transfer/TransferEnv.h"
+
+namespace transfer {
+namespace {
+
+namespace fs = std::filesystem;
+namespace event = platform::msg::down_event;
+
+constexpr long HeaderTimeLimitSeconds = 5;
+// The body may take as long as it would at this rate, plus one second.
+constexpr std::int64_t BytesPerSecondFloor = 5120;
+
+std::int64_t FileSize(const std::string& path)
+{
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
+void RemoveFile(const std::string& path)
+{
+    std::error_code error;
+    fs::remove(path, error);
+}
+
+// The Last-Modified text kept beside a partial package; nullopt when there is none.
+std::optional<std::string> ReadSideText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string content(4096, '\0');
+    in.read(content.data(), static_cast<std::streamsize>(content.size()));
+    content.resize(static_cast<std::size_t>(in.gcount()));
+    return SideFileText(content);
+}
+
+void WriteSideText(const std::string& path, std::string_view lastModified)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const std::string content = SideFileContent(lastModified);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+// Appends to the package file and counts what reached it.
+class CountingSink final : public detail::ByteSink
+{
+public:
+    CountingSink(detail::AppendFile& file, std::atomic<double>& received)
+        : m_file(file)
+        , m_received(received)
+    {}
+    bool Write(const char* data, std::size_t size) override
+    {
+        if (!m_file.Write(data, size)) {
+            return false;
+        }
+        m_received.store(m_received.load(std::memory_order_relaxed) + static_cast<double>(size));
+        return true;
+    }
+
+private:
+    detail::AppendFile& m_file;
+    std::atomic<double>& m_received;
+};
+
+} // namespace
+
+TransferItem::TransferItem(platform::WindowHandle notifyWindow,
+                           int gameId,
+                           std::string packagePath,
+                           std::string url,
+                           double expected,
+                           bool paused)
+    : m_notifyWindow(notifyWindow)
+    , m_gameId(gameId)
+    , m_session(std::make_unique<detail::CurlSession>())
+    , m_expected(expected)
+    , m_packagePath(std::move(packagePath))
+    , m_url(std::move(url))
+{
+    m_control.hold.store(paused);
+}
+
+TransferItem::~TransferItem()
+{
+    StopWorker();
+}
+
+void TransferItem::StartWorker(std::string programDir, std::shared_ptr<const TransferEnv> env)
+{
+    if (m_worker.joinable()) {
+        return;
+    }
+    m_control.hold.store(false);
+    m_worker = std::thread([this, dir = std::move(programDir), env = std::move(env)] { Work(dir, env); });
+}
+
+void TransferItem::SetPaused(bool paused)
+{
+    m_control.hold.store(paused);
+    m_session->Wake();
+}
+
+void TransferItem::RequestStop()
+{
+    m_control.stop.store(true);
+    m_session->Wake();
+}
+
+void TransferItem::StopWorker()
+{
+    RequestStop();
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+void TransferItem::PostEvent(std::uint32_t event) const
+{
+    if (m_control.stop.load()) {
+        return; // removed or stopped: the main window no longer expects anything of this download
+    }
+    platform::PostMessageTo(m_notifyWindow, platform::msg::DownloadCommand, platform::PackWords(m_gameId, event), 0);
+}
+
+void TransferItem::Work(const std::string& programDir, const std::shared_ptr<const TransferEnv>& env)
+{
+    const std::string url = EscapeSpaces(m_url);
+    PostEvent(event::Started);
+
+    // How long is the package? No referrer: package requests never sent one.
+    const detail::HeadAnswer head = m_session->Head(url, HeaderTimeLimitSeconds, std::string(), m_control);
+    if (m_control.stop.load()) {
+        return;
+    }
+    if (head.headers.empty()) {
+        PostEvent(event::NoAnswer);
+        return;
+    }
+    const std::int64_t length = ContentLength(head.headers).value_or(0);
+    // An error page or a redirect carries a length too, but it is not the package.
+    if (head.status != 200 || length < 1) {
+        PostEvent(event::NoLength);
+        return;
+    }
+
+    // What is on disk already, and is it still a beginning of this package?
+    const std::string sidePath = SideFilePath(m_packagePath);
+    const std::string lastModified = LastModifiedText(head.headers);
+    std::int64_t existing = FileSize(m_packagePath);
+    if (existing > length) {
+        RemoveFile(m_packagePath);
+        existing = 0;
+    } else if (existing > 0) {
+        // A partial package is only resumed while the server's copy is the one it was begun from;
+        // a complete one is taken as it is unless its side file names another copy.
+        const std::optional<std::string> kept = ReadSideText(sidePath);
+        const bool changed = existing < length ? (!kept || *kept != lastModified) : (kept && *kept != lastModified);
+        if (changed) {
+            RemoveFile(m_packagePath);
+            existing = 0;
+        }
+    }
+    if (existing == length) {
+        RemoveFile(sidePath);
+        m_control.hold.store(true);
+        PostEvent(event::Complete);
+        return;
+    }
+    if (env) {
+        const std::string folder = fs::path(m_packagePath).parent_path().string();
+        const std::optional<std::uint64_t> free = env->FreeBytes(folder.empty() ? std::string(".") : folder);
+        if (free && static_cast<std::uint64_t>(length - existing) > *free) {
+            PostEvent(event::NoLength); // a length this disk cannot take is no usable length
+            return;
+        }
+    }
+
+    m_received.store(static_cast<double>(existing));
+    m_lastReported.store(static_cast<double>(existing));
+    m_expected.store(static_cast<double>(length));
+    WriteSideText(sidePath, lastModified);
+
+    {
+        detail::AppendFile file(m_packagePath);
+        detail::BodyRequest request;
+        request.url = url;
+        request.from = existing;
+        request.to = length;
+        request.timeLimitSeconds = static_cast<long>((length - existing) / BytesPerSecondFloor + 1);
+        request.honourHold = true;
+        m_control.hold.store(false);
+        PostEvent(event::BodyBegins);
+        if (file.IsOpen()) {
+            CountingSink sink(file, m_received);
+            (void)m_session->Get(request, sink, m_control);
+        }
+    } // the package file is closed here
+    if (m_control.stop.load()) {
+        return; // the partial package and its side file stay for the next start
+    }
+    if (FileSize(m_packagePath) != length) {
+        m_control.hold.store(true);
+        PostEvent(event::SizeMismatch);
+        return;
+    }
+    RemoveFile(sidePath);
+
+    // A failed unpack still ends as complete: opening the game unpacks again.
+    if (env) {
+        (void)env->Unpack(m_packagePath, GameFolder(programDir, m_gameId));
+    }
+    m_control.hold.store(true);
+    PostEvent(event::Complete);
+}
+
+} // namespace transfer
