@@ -104,6 +104,11 @@ http {
         root $tree;
         location / {
         }
+        # The same tree at a modem's pace, for tests that pause, resume or remove mid-transfer.
+        location /slow/ {
+            alias $tree/;
+            limit_rate 256k;
+        }
     }
 }
 EOF

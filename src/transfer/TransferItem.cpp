@@ -53,7 +53,7 @@ void WriteSideText(const std::string& path, std::string_view lastModified)
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
-// Appends to the package file and counts what reached it.
+// Counts the bytes received and appends them to the package file.
 class CountingSink final : public detail::ByteSink
 {
 public:
@@ -63,11 +63,9 @@ public:
     {}
     bool Write(const char* data, std::size_t size) override
     {
-        if (!m_file.Write(data, size)) {
-            return false;
-        }
+        // Counted first, then written: whoever sees the bytes on disk sees them counted.
         m_received.store(m_received.load(std::memory_order_relaxed) + static_cast<double>(size));
-        return true;
+        return m_file.Write(data, size);
     }
 
 private:
