@@ -428,13 +428,13 @@ TEST_F(Download, StoppingEverythingNeverWaitsForTheNetwork)
     });
     ASSERT_EQ(Start(1), StartResult::Started);
     ASSERT_EQ(Start(2), StartResult::Started);
+    ASSERT_TRUE(WaitFor([&] { return SizeOf(Package(1)) == 3000 && SizeOf(Package(2)) == 3000; }));
     server.SetHandler([](const HttpRequest&) {
         HttpReply reply;
         reply.kind = HttpReply::Kind::Silent;
         return reply;
     });
     ASSERT_EQ(Start(3), StartResult::Started); // stuck in its header request
-    ASSERT_TRUE(WaitFor([&] { return SizeOf(Package(1)) == 3000 && SizeOf(Package(2)) == 3000; }));
     ASSERT_TRUE(WaitFor([&] { return server.Requests("HEAD").size() == 3; }));
     const auto started = std::chrono::steady_clock::now();
     control->StopAll();
@@ -520,12 +520,12 @@ TEST_F(Download, ReportsPackPercentAndKilobytes)
     RecordingWindow panel;
     platform::PostMessageTo(control->Handle(), msg::DownReportWindow, panel.Handle(), 0);
     ASSERT_TRUE(panel.WaitForCount(msg::Progress, 2));
-    auto rows = panel.Messages(msg::Progress);
+    auto rows = panel.Messages(msg::Progress); // in id order
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].wParam, PackWords(Game, 0));
-    EXPECT_EQ(rows[0].lParam, PackWords(70, 0));
-    EXPECT_EQ(rows[1].wParam, PackWords(7, 0));
-    EXPECT_EQ(rows[1].lParam, 0u);
+    EXPECT_EQ(rows[0].wParam, PackWords(7, 0));
+    EXPECT_EQ(rows[0].lParam, 0u);
+    EXPECT_EQ(rows[1].wParam, PackWords(Game, 0));
+    EXPECT_EQ(rows[1].lParam, PackWords(70, 0));
 
     // Paused: out of the main report and its totals, in the panel's with its percent.
     Control(Game, 1);
@@ -537,7 +537,7 @@ TEST_F(Download, ReportsPackPercentAndKilobytes)
     panel.Clear();
     platform::PostMessageTo(control->Handle(), msg::DownReportWindow, panel.Handle(), 0);
     ASSERT_TRUE(panel.WaitForCount(msg::Progress, 2));
-    EXPECT_EQ(panel.Messages(msg::Progress)[0].lParam, PackWords(70, 0));
+    EXPECT_EQ(panel.Messages(msg::Progress)[1].lParam, PackWords(70, 0));
 }
 
 TEST_F(Download, ACompleteDownloadReportsAHundredPercentToTheMainWindowOnly)
