@@ -148,6 +148,7 @@ struct HeadFailure
     std::function<void(ServedFile&, HttpReply&)> bend;
     std::uint32_t event;
     std::uint64_t free = std::uint64_t{1} << 40;
+    friend void PrintTo(const HeadFailure& failure, std::ostream* out) { *out << failure.name; }
 };
 
 class HeadFailures
@@ -252,6 +253,7 @@ struct BodyFailure
 {
     const char* name;
     std::function<void(ServedFile&)> bend;
+    friend void PrintTo(const BodyFailure& failure, std::ostream* out) { *out << failure.name; }
 };
 
 class BodyFailures
