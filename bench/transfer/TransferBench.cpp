@@ -198,7 +198,12 @@ double RunWorkers(const std::string& base, const fs::path& dir, int count)
 
 int main(int argc, char** argv)
 {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    int rounds = 5;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-') { // options meant for Google Benchmark runs are not ours
+            rounds = std::max(1, std::atoi(argv[i]));
+        }
+    }
     std::string base = ReadBase();
     bool started = false;
     if (!ServerAnswers(base)) {
