@@ -61,7 +61,11 @@ public:
     ElementIndex& operator=(const ElementIndex&) = delete;
     ~ElementIndex() { Release(); }
 
-    ElementRecord& operator[](std::uint32_t n) { return m_segments[n >> SegmentBits][n & (SegmentSize - 1)]; }
+    // Only for numbers below Capacity(); every parse reserves at least one segment first.
+    ElementRecord& operator[](std::uint32_t n)
+    {
+        return m_segments[n >> SegmentBits][n & (SegmentSize - 1)]; // NOLINT(clang-analyzer-core.NullDereference)
+    }
     const ElementRecord& operator[](std::uint32_t n) const
     {
         return m_segments[n >> SegmentBits][n & (SegmentSize - 1)];
@@ -143,10 +147,7 @@ public:
         m_capacity = 0;
     }
 
-    [[nodiscard]] std::size_t Bytes() const
-    {
-        return m_capacity * sizeof(ElementRecord) + m_tableSize * sizeof(ElementRecord*);
-    }
+    [[nodiscard]] std::size_t Bytes() const { return m_capacity * sizeof(ElementRecord) + m_tableSize * sizeof(void*); }
 
 private:
     // A whole segment is exactly 2 MiB: it is aligned to that and offered a huge page, so that a
@@ -186,7 +187,7 @@ private:
             return;
         }
         const std::uint32_t size = 2 * segment + 4;
-        m_segments = static_cast<ElementRecord**>(Reallocate(m_segments, size * sizeof(ElementRecord*)));
+        m_segments = static_cast<ElementRecord**>(Reallocate(m_segments, size * sizeof(void*)));
         std::fill(m_segments + m_tableSize, m_segments + size, nullptr);
         m_tableSize = size;
     }

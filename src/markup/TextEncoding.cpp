@@ -422,8 +422,8 @@ std::size_t Utf16ToUtf8(const char16_t* data, std::size_t size, unsigned char* o
 // Output sink that counts when it has no buffer.
 struct Sink
 {
-    unsigned char* out;
-    std::size_t room; // bytes
+    unsigned char* out = nullptr;
+    std::size_t room = 0; // bytes
     std::size_t used = 0;
     bool full = false;
 
@@ -454,8 +454,9 @@ void RunIconv(const char* to,
               Sink& sink,
               bool& lost)
 {
-    iconv_t cd = (to != nullptr && from != nullptr) ? iconv_open(to, from) : reinterpret_cast<iconv_t>(-1);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    const auto failed = reinterpret_cast<iconv_t>(-1); // NOLINT(performance-no-int-to-ptr): iconv's failure value
+    iconv_t cd = (to != nullptr && from != nullptr) ? iconv_open(to, from) : failed;
+    if (cd == failed) {
         // No converter for this code page: ASCII stays, everything else is replaced.
         for (std::size_t i = 0; i + inUnit <= inBytes && !sink.full; i += inUnit) {
             std::uint32_t unit = static_cast<unsigned char>(input[i]);
@@ -546,7 +547,9 @@ std::u16string ToLowerAscii(std::u16string_view text)
 
 std::u16string SystemText(int error)
 {
-    std::string text = std::strerror(error);
+    char buffer[256] = {};
+    // The GNU form returns the text (possibly a static one); it is safe on any thread.
+    std::string text = ::strerror_r(error, buffer, sizeof buffer);
     const std::size_t cut = text.find_first_of("\r\n");
     if (cut != std::string::npos) {
         text.resize(cut);
@@ -737,7 +740,7 @@ int CodePageOf(std::u16string_view encoding)
         sum += c;
     }
     for (const char* e = AliasBuckets[sum % 155]; *e != '\0';) {
-        const std::size_t length = static_cast<std::size_t>((e[0] - '0') * 10 + (e[1] - '0'));
+        const std::size_t length = static_cast<std::size_t>(e[0] - '0') * 10 + static_cast<std::size_t>(e[1] - '0');
         int codePage = 0;
         for (int i = 2; i < 7; ++i) {
             codePage = codePage * 10 + (e[i] - '0');
@@ -777,7 +780,9 @@ std::size_t TextConverter::Run(const void* source, std::size_t sourceUnits, void
     const auto* bytes = static_cast<const unsigned char*>(source);
     const std::size_t toUnit = UnitSize(m_to);
     const std::size_t fromBytes = sourceUnits * UnitSize(m_from);
-    Sink sink{static_cast<unsigned char*>(target), targetUnits * toUnit};
+    Sink sink;
+    sink.out = static_cast<unsigned char*>(target);
+    sink.room = targetUnits * toUnit;
     bool decodeErrors = false;
 
     if (m_from == m_to) {
@@ -1078,10 +1083,11 @@ void AdviseLargeBuffer(void* data, std::size_t bytes)
     if (bytes < 4 * Huge) {
         return;
     }
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + Huge - 1) & ~(Huge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(Huge - 1);
-    if (end > begin) {
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    const auto address = reinterpret_cast<std::uintptr_t>(data);
+    const std::size_t skip = (Huge - address % Huge) % Huge;
+    const std::size_t whole = (bytes - skip) / Huge * Huge;
+    if (whole > 0) {
+        ::madvise(static_cast<char*>(data) + skip, whole, MADV_HUGEPAGE);
     }
 #else
     (void)data;
