@@ -183,7 +183,8 @@ TEST_P(LargeUtf8Files, DecodeAsOneBlock)
                             "\xFF",
                             "" /* a zero byte */,
                             "\xC0\xAF",
-                            "\xED\xA0\x80"};
+                            "\xED\xA0\x80",
+                            "<game id=\"1\" name=\"plain ASCII, longer than sixteen bytes\">"};
     std::string bytes = GetParam() % 2 == 0 ? "<" : "\xEF\xBB\xBF<";
     while (bytes.size() < 300000) {
         const std::size_t k = random() % std::size(pieces);
