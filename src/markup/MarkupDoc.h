@@ -68,6 +68,7 @@ public:
     ~MarkupDoc();
     MarkupDoc(const MarkupDoc&) = delete;
     MarkupDoc& operator=(const MarkupDoc&) = delete;
+    // A moved-from document may only be assigned to or destroyed.
     MarkupDoc(MarkupDoc&&) noexcept;
     MarkupDoc& operator=(MarkupDoc&&) noexcept;
 
