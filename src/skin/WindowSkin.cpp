@@ -51,6 +51,11 @@ void WindowSkin::SetBackground(SkinPicture* picture, int mode)
     window->update();
 }
 
+QWidget* WindowSkin::Window() const
+{
+    return m_window.data();
+}
+
 SkinPicture* WindowSkin::Background() const
 {
     return m_pictureId != 0 ? SkinEngine::Instance().Picture(m_pictureId) : nullptr;

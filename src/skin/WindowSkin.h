@@ -30,7 +30,7 @@ public:
     // mode -1: the window takes the picture's size; 0: drawn at its size; 1: stretched to the window.
     void SetBackground(SkinPicture* picture, int mode = -1);
 
-    QWidget* Window() const { return m_window; }
+    QWidget* Window() const;
     SkinPicture* Background() const;
     void PaintBackground(QPainter& painter) const;
 
