@@ -78,28 +78,100 @@ std::string Narrow(std::u16string_view text)
     return platform::Utf16ToUtf8(text);
 }
 
-// cominfo: every part followed by "##" goes to the next fact; info1 keeps the whole text when
-// there is no "##" at all.
-void SplitCominfo(std::string_view text, GameRecord& record)
+// UTF-16 to UTF-8 as platform::Utf16ToUtf8 converts (an unpaired surrogate becomes U+FFFD), through
+// one scratch buffer, so that each text of a game costs one allocation of its exact size.
+class Narrower
 {
-    record.info1.assign(text);
-    std::size_t from = 0;
-    for (int index = 0; index < CominfoFacts; ++index) {
-        const std::size_t at = text.find("##", from);
-        if (at == std::string_view::npos) {
-            break;
+public:
+    void Assign(std::string& out, std::u16string_view text)
+    {
+        if (m_scratch.size() < text.size() * 3) {
+            m_scratch.resize(text.size() * 3 + 64);
         }
-        CominfoFact(record, index)->assign(text.substr(from, at - from));
+        char* const begin = m_scratch.data();
+        char* p = begin;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            char32_t cp = text[i];
+            if (cp < 0x80) {
+                *p++ = static_cast<char>(cp);
+                continue;
+            }
+            if (cp < 0x800) {
+                *p++ = static_cast<char>(0xC0 | (cp >> 6));
+                *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+                continue;
+            }
+            if (cp >= 0xD800 && cp <= 0xDFFF) {
+                if (cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+                    ++i;
+                    *p++ = static_cast<char>(0xF0 | (cp >> 18));
+                    *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+                    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+                    continue;
+                }
+                cp = 0xFFFD;
+            }
+            *p++ = static_cast<char>(0xE0 | (cp >> 12));
+            *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        out.assign(begin, static_cast<std::size_t>(p - begin));
+    }
+
+private:
+    std::vector<char> m_scratch;
+};
+
+// The content of an element exactly as MarkupDoc::GetContent gives it. Plain text (no markup, no
+// reference) is the text between the tags itself and is read in place; anything else goes through
+// GetContent into holder.
+std::u16string_view ContentOf(const MarkupDoc& doc, std::uint32_t element, std::u16string& holder)
+{
+    const std::u16string& text = doc.GetDocument();
+    const markup::ElementRecord r = doc.Element(element);
+    const std::uint32_t endTag = r.tagLengths >> 22;
+    if (element != 0 && r.firstChild == 0 && endTag != 0) {
+        const std::size_t begin =
+            std::min<std::size_t>(static_cast<std::size_t>(r.start) + (r.tagLengths & 0x3FFFFFu), text.size());
+        const std::size_t end =
+            std::min<std::size_t>(static_cast<std::size_t>(r.start) + r.length - endTag, text.size());
+        if (begin >= end) {
+            return {};
+        }
+        const std::u16string_view content = std::u16string_view(text).substr(begin, end - begin);
+        if (content.find_first_of(u"<&") == std::u16string_view::npos) {
+            return content;
+        }
+    }
+    holder = doc.GetContent(element);
+    return holder;
+}
+
+// cominfo: every part followed by "##" goes to the next fact; info1 keeps the whole text when
+// there is no "##" at all; parts beyond the eleventh are dropped.
+void SplitCominfo(std::u16string_view text, GameRecord& record, Narrower& narrow)
+{
+    std::size_t at = text.find(u"##");
+    if (at == std::u16string_view::npos) {
+        narrow.Assign(record.info1, text);
+        return;
+    }
+    std::size_t from = 0;
+    for (int index = 0; index < CominfoFacts && at != std::u16string_view::npos; ++index) {
+        narrow.Assign(*CominfoFact(record, index), text.substr(from, at - from));
         from = at + 2;
+        at = text.find(u"##", from);
     }
 }
 
 // piclist: every part followed by "##" is a picture; a last part without "##" is dropped.
-void SplitPictures(std::string_view text, std::vector<std::string>& pictures)
+void SplitPictures(std::u16string_view text, std::vector<std::string>& pictures, Narrower& narrow)
 {
     std::size_t from = 0;
-    for (std::size_t at = text.find("##"); at != std::string_view::npos; at = text.find("##", from)) {
-        pictures.emplace_back(text.substr(from, at - from));
+    for (std::size_t at = text.find(u"##"); at != std::u16string_view::npos; at = text.find(u"##", from)) {
+        narrow.Assign(pictures.emplace_back(), text.substr(from, at - from));
         from = at + 2;
     }
 }
@@ -285,32 +357,31 @@ void DataFileLoader::ReadGames(MarkupDoc& doc, GameCatalogue& catalogue) const
         return;
     }
     PostStage(stage::GameDetails, 0);
-    std::array<std::string, GameChildren.size()> values;
+    Narrower narrow;
+    std::array<std::u16string, GameChildren.size()> holders;
+    std::array<std::u16string_view, GameChildren.size()> values;
     while (doc.FindChildElement(u"game")) {
         GameRecord record;
-        record.id = Narrow(doc.GetChildAttribute(u"id"));
-        record.name = Narrow(doc.GetChildAttribute(u"name"));
-        record.srcname = Narrow(doc.GetChildAttribute(u"srcname"));
+        narrow.Assign(record.id, doc.GetChildAttribute(u"id"));
+        narrow.Assign(record.name, doc.GetChildAttribute(u"name"));
+        narrow.Assign(record.srcname, doc.GetChildAttribute(u"srcname"));
         doc.EnterElement();
         // A child missing from its place stays empty; the search for the next goes on from the
         // last child found, so children out of order are not seen.
         for (std::size_t i = 0; i < GameChildren.size(); ++i) {
-            if (doc.FindChildElement(GameChildren[i])) {
-                values[i] = Narrow(doc.GetContent(doc.ChildPos()));
-            } else {
-                values[i].clear();
-            }
+            values[i] = doc.FindChildElement(GameChildren[i]) ? ContentOf(doc, doc.ChildPos(), holders[i])
+                                                              : std::u16string_view();
         }
         doc.LeaveElement();
 
-        SplitCominfo(values[0], record);
-        record.intro = std::move(values[1]);
-        record.detailintro = std::move(values[2]);
-        record.playskill = std::move(values[3]);
-        record.icopic = std::move(values[4]);
-        SplitPictures(values[5], record.pictures);
+        SplitCominfo(values[0], record, narrow);
+        narrow.Assign(record.intro, values[1]);
+        narrow.Assign(record.detailintro, values[2]);
+        narrow.Assign(record.playskill, values[3]);
+        narrow.Assign(record.icopic, values[4]);
+        SplitPictures(values[5], record.pictures, narrow);
         if (!values[6].empty()) {
-            std::int64_t state = ParseLeadingInteger(std::string_view(values[6]));
+            std::int64_t state = ParseLeadingInteger(values[6]);
             if (state < game_state::NotDownloaded || state > game_state::Recycled) {
                 state = game_state::NotDownloaded;
             }
@@ -320,11 +391,9 @@ void DataFileLoader::ReadGames(MarkupDoc& doc, GameCatalogue& catalogue) const
         if (record.state != game_state::Downloaded) {
             record.info11.clear();
         }
-        for (std::string& v : values) {
-            v.clear();
-        }
+        // Files are written in id order: the end is the right place for most records.
         std::string key = record.id;
-        catalogue.insert_or_assign(std::move(key), std::move(record));
+        catalogue.insert_or_assign(catalogue.end(), std::move(key), std::move(record));
     }
 }
 
