@@ -3,10 +3,12 @@
 // (for the exit update). Each iteration runs the yardstick and the store operation one after the
 // other, so both meet the same state of the heap and the machine; separate benchmarks of each made
 // the ratio swing with whichever happened to reuse memory. Prints both ratios, and the per-game
-// growth of the exit update from the small file to the large one (1.0 is linear).
+// growth of the exit update from the small file to the large one (1.0 is linear). The lists are
+// generated with tools/gen_catalogue.py into the build folder at the first run.
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -36,6 +38,26 @@ fs::path ProgramDir(std::int64_t games)
     const fs::path dir = WorkDir / ("program-" + std::to_string(games));
     fs::create_directories(dir / "download");
     return dir;
+}
+
+// Generates the game list of that many games unless the work folder has it already.
+bool MakeList(std::int64_t games)
+{
+    std::error_code ec;
+    if (fs::exists(Source(games), ec)) {
+        return true;
+    }
+    fs::create_directories(WorkDir, ec);
+    const fs::path partial = Source(games).string() + ".part";
+    const std::string command = std::string("'") + MARLUNE_PYTHON + "' '" + MARLUNE_GENERATOR + "' gamelist --games "
+                                + std::to_string(games) + " --out '" + partial.string() + "'";
+    std::printf("Generating a game list of %lld games...\n", static_cast<long long>(games));
+    std::fflush(stdout);
+    if (std::system(command.c_str()) != 0) {
+        return false;
+    }
+    fs::rename(partial, Source(games), ec);
+    return !ec;
 }
 
 void CopyList(std::int64_t games, const fs::path& dir)
@@ -149,6 +171,12 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
+    }
+    for (const std::int64_t games : {4150, 100000}) {
+        if (!MakeList(games)) {
+            std::fprintf(stderr, "cannot generate the game list of %lld games\n", static_cast<long long>(games));
+            return 1;
+        }
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
