@@ -459,7 +459,7 @@ QRect SkinEngine::AnchorRect(const RichText* text, const QWidget* relativeTo, in
     }
     QWidget* drawnIn = text->LastWindow();
     QRect rect = text->LastAnchorRect(anchor);
-    if (drawnIn == nullptr || rect.isEmpty()) {
+    if (drawnIn == nullptr || rect.isEmpty() || !drawnIn->isVisible()) {
         return {};
     }
     // Clip to what the drawn window shows of itself inside each of its ancestors.

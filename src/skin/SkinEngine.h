@@ -46,8 +46,8 @@ public:
     RichText* FindRichText(const QString& objectName) const;
     // Rectangle of an anchor of text where it was last drawn, mapped into relativeTo (the drawn
     // window's top-level window when null) and clipped to what is visible there. Empty when the
-    // text is hidden, was never drawn with a window, or has no such anchor; anchor -1 gives the
-    // whole object.
+    // text or its window is hidden, it was never drawn with a window, it was left out of its
+    // window's last full repaint, or it has no such anchor; anchor -1 gives the whole object.
     QRect AnchorRect(const RichText* text, const QWidget* relativeTo = nullptr, int anchor = 0) const;
     QRect AnchorRect(const QString& objectName, const QWidget* relativeTo = nullptr, int anchor = 0) const;
     // Number of live objects (for leak checks in tests).
