@@ -1,0 +1,174 @@
+#include "app/CZandor_ClientApp.h"
+
+#include <QDir>
+#include <QMessageBox>
+
+#include "app/CZandor_ClientDlg.h"
+#include "app/CloseRequests.h"
+#include "app/InstanceLock.h"
+#include "app/Loader.h"
+#include "app/LoadingDlg.h"
+#include "store/DataFileLoader.h"
+#include "views/Fonts.h"
+#include "views/ModalRunner.h"
+#include "views/SkinTheme.h"
+#include "views/UiTexts.h"
+
+namespace app {
+namespace {
+
+constexpr const char* SkinFile = "skin.rcc";
+constexpr const char* CatalogueFile = "gamelist.xml";
+constexpr const char* Folders[] = {"ico", "pic", "download", "game"};
+
+} // namespace
+
+std::string CZandor_ClientApp::ProgramDirOf(const QString& executableFolder)
+{
+    QString dir = QDir::fromNativeSeparators(executableFolder);
+    dir.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!dir.endsWith(QLatin1Char('/'))) {
+        dir += QLatin1Char('/');
+    }
+    return dir.toStdString();
+}
+
+void CZandor_ClientApp::SystemMessageBox(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Marlune"), text, QMessageBox::Ok);
+    views::ModalRunner::Instance().Run(&box, text);
+}
+
+CZandor_ClientApp::CZandor_ClientApp(AppOptions options)
+    : m_options(std::move(options))
+{
+    if (!m_options.programDir.empty() && m_options.programDir.back() != '/') {
+        m_options.programDir += '/';
+    }
+    if (m_options.lockFile.empty()) {
+        m_options.lockFile = InstanceLock::DefaultPath();
+    }
+    if (!m_options.startLoader) {
+        m_options.startLoader = &StartProgramLoader;
+    }
+}
+
+CZandor_ClientApp::~CZandor_ClientApp()
+{
+    StopLoader();
+}
+
+void CZandor_ClientApp::Report(const QString& text) const
+{
+    if (m_options.report) {
+        m_options.report(text);
+    } else {
+        SystemMessageBox(text);
+    }
+}
+
+void CZandor_ClientApp::MakeFolders() const
+{
+    const std::filesystem::path dir(m_options.programDir);
+    for (const char* folder : Folders) {
+        std::error_code error;
+        std::filesystem::create_directory(dir / folder, error); // failures are not reported
+    }
+    std::error_code error;
+    std::filesystem::current_path(dir, error);
+}
+
+CZandor_ClientApp::Outcome CZandor_ClientApp::Run()
+{
+    // 1-2: one copy per user.
+    m_lock = std::make_unique<InstanceLock>(m_options.lockFile);
+    switch (m_lock->Acquire()) {
+    case LockResult::Acquired:
+        break;
+    case LockResult::CannotCreate:
+        Report(QStringLiteral("Create mutex error."));
+        return Outcome::CannotCreateLock;
+    case LockResult::WaitFailed:
+        Report(QStringLiteral("Wait for mutex error."));
+        return Outcome::CannotWaitLock;
+    case LockResult::HeldElsewhere:
+        Report(QStringLiteral("该程序正在运行！"));
+        return Outcome::AlreadyRunning;
+    }
+
+    // 3: nothing to start for drawing here. 4-5: the folders; the settings have their defaults.
+    const QString skinPath = QString::fromStdString(m_options.programDir + SkinFile);
+    // 6-7: the skin, before anything is written.
+    m_theme = std::make_unique<views::SkinTheme>();
+    if (!m_theme->Load(skinPath)) {
+        m_theme.reset();
+        Report(QStringLiteral("加载皮肤文件失败"));
+        m_lock->Release();
+        return Outcome::SkinMissing;
+    }
+    MakeFolders();
+    views::InstallFontSubstitutes();
+    m_texts = std::make_unique<views::UiTexts>();
+
+    // The external close request may come at any time from now on.
+    m_closeRequests = std::make_unique<CloseRequests>();
+    [[maybe_unused]] const bool catching = m_closeRequests->CatchTerminate();
+    [[maybe_unused]] const bool listening =
+        m_closeRequests->Listen(CloseRequests::SocketPathFor(QString::fromStdString(m_options.lockFile.string())));
+
+    // 8: the splash, while the loader fills the stores.
+    RunSplash();
+
+    // 9-10: the main window, unless a close request came while loading.
+    if (!m_closeRequests->Requested()) {
+        CZandor_ClientDlg window(*m_theme, *m_texts, m_stores, m_options.programDir);
+        m_closeRequests->SetTarget(window.Handle());
+        if (m_options.mainWindowCreated) {
+            m_options.mainWindowCreated(window);
+        }
+        window.Run();
+        m_closeRequests->SetTarget(0);
+        window.hide();
+        window.StopThreads();
+        // 11: the exit update.
+        SaveState();
+    } else {
+        SaveState();
+    }
+
+    // 12: release everything.
+    m_closeRequests.reset();
+    StopLoader();
+    m_lock->Release();
+    return Outcome::Ran;
+}
+
+bool CZandor_ClientApp::RunSplash()
+{
+    LoadingDlg splash(*m_theme, [this](platform::WindowHandle handle) {
+        m_loader = m_options.startLoader(handle, m_stores, m_options.programDir);
+    });
+    m_closeRequests->SetTarget(0);
+    if (m_options.splashCreated) {
+        m_options.splashCreated(splash);
+    }
+    splash.Run();
+    if (!splash.LoaderFinished()) {
+        // The splash ended some other way: the stores are complete only once the loader is idle.
+        StopLoader();
+    }
+    return splash.LoaderFinished();
+}
+
+void CZandor_ClientApp::StopLoader()
+{
+    m_loader.reset();
+}
+
+void CZandor_ClientApp::SaveState() const
+{
+    const store::DataFileLoader loader(0, m_options.programDir);
+    loader.SaveCatalogueState(CatalogueFile, m_stores.catalogue);
+}
+
+} // namespace app

@@ -1,0 +1,695 @@
+#include "app/CZandor_ClientDlg.h"
+
+#include <chrono>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include "install/UnzipThread.h"
+#include "platform/Launch.h"
+#include "platform/Messages.h"
+#include "skin/Markup.h"
+#include "skin/WindowMove.h"
+#include "store/Stores.h"
+#include "transfer/DownControlThread.h"
+#include "views/ModalRunner.h"
+#include "views/MsgBox.h"
+#include "views/NavigationBar.h"
+#include "views/QtText.h"
+#include "views/SkinTheme.h"
+#include "views/UiTexts.h"
+
+namespace app {
+namespace {
+
+namespace msg = platform::msg;
+using platform::HiWord;
+using platform::LoWord;
+
+constexpr int WindowIcon = 350;
+constexpr int FirstTrayFrame = 351;
+constexpr int TrayFrames = 5;
+constexpr int FrameImage = 303;
+constexpr int StripImage = 320;
+constexpr int SearchPicture = 324;
+constexpr int SettingsPicture = 314;
+constexpr int SettingsLabelStyle = 3;
+constexpr int SearchText = 9;    // UiTexts "搜索"
+constexpr int SettingsText = 10; // UiTexts "设置"
+constexpr int CornerRadius = 9;
+constexpr QRgb LineColour = 0xFF295D7E;
+constexpr int ProgressPeriodMs = 1000;
+constexpr int ResumeDelayMs = 10;
+constexpr int TrayPeriodMs = 70;
+// Skin-engine click values of this window's own objects.
+constexpr int SearchValue = 0;
+constexpr int SettingsValue = 1;
+// Shown by the contact link.
+constexpr const char* ContactAddress = "support@marlune.example";
+
+QString Hex(std::uint32_t colour)
+{
+    return QString::number(colour, 16);
+}
+
+// A rectangle outline with quarter arcs of the given radius at its corners (a plain rectangle for
+// radius 0), drawn on pixel centres so that the one-pixel line stays sharp.
+void DrawRoundedOutline(QPainter& painter, int x, int y, int w, int h, int radius)
+{
+    const QRectF rect(x + 0.5, y + 0.5, w, h);
+    if (radius <= 0) {
+        painter.drawRect(rect);
+    } else {
+        painter.drawRoundedRect(rect, radius, radius);
+    }
+}
+
+} // namespace
+
+CZandor_ClientDlg::CZandor_ClientDlg(const views::SkinTheme& theme,
+                                     const views::UiTexts& texts,
+                                     store::Stores& stores,
+                                     std::string programDir)
+    : views::MessageWindow(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    , m_theme(theme)
+    , m_texts(texts)
+    , m_stores(stores)
+    , m_programDir(std::move(programDir))
+    , m_searchButton(skin::Make<skin::RichText>())
+    , m_settingsButton(skin::Make<skin::RichText>())
+    , m_settingsLabel(skin::Make<skin::RichText>())
+{
+    setObjectName(QStringLiteral("CZandor_ClientDlg"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_icon = m_theme.Icon(WindowIcon);
+    setWindowIcon(m_icon);
+    setWindowTitle(QStringLiteral("Marlune"));
+
+    const QString face = m_theme.FontFaceText();
+    m_searchButton->Format(QStringLiteral("/a,p=%1,linkt='%2'/")
+                               .arg(m_theme.PictureId(SearchPicture))
+                               .arg(skin::EscapeMarkupText(views::FromUtf8(m_texts.At(SearchText)))));
+    m_searchButton->BindClick(SearchValue, this, &CZandor_ClientDlg::OnSkinClick);
+    m_searchButton->SetObjectName(QStringLiteral("main.search"));
+    m_settingsButton->Format(QStringLiteral("/a,p5=%1/").arg(m_theme.PictureId(SettingsPicture)));
+    m_settingsButton->BindClick(SettingsValue, this, &CZandor_ClientDlg::OnSkinClick);
+    m_settingsButton->SetObjectName(QStringLiteral("main.settings"));
+    const views::TextStyle& labelStyle = m_theme.Style(SettingsLabelStyle);
+    m_settingsLabel->Format(QStringLiteral("/c=%1,font,font_face=%2,font_height=%3/%4")
+                                .arg(Hex(labelStyle.colour), face)
+                                .arg(labelStyle.height)
+                                .arg(skin::EscapeMarkupText(views::FromUtf8(m_texts.At(SettingsText)))));
+    m_settingsLabel->SetObjectName(QStringLiteral("main.settingsLabel"));
+
+    // The tray icon; without a tray on this desktop only its state is kept.
+    m_tray = TrayState{true, WindowIcon, QStringLiteral("Marlune")};
+    m_trayMenu = new QMenu(this);
+    m_quitAction = m_trayMenu->addAction(QStringLiteral("退出"));
+    m_quitAction->setData(QuitCommand);
+    connect(m_quitAction, &QAction::triggered, this, [this] { QuitRoutine(); });
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        m_trayIcon = new QSystemTrayIcon(m_icon, this);
+        m_trayIcon->setToolTip(m_tray.tip);
+        connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::DoubleClick) {
+                Post(msg::TrayNotify, 0, TrayDoubleClick);
+            } else if (reason == QSystemTrayIcon::Context) {
+                Post(msg::TrayNotify, 0, TrayRightButtonUp);
+            }
+        });
+        m_trayIcon->show();
+    }
+
+    m_searchBox = new QLineEdit(this);
+    m_searchBox->setObjectName(QStringLiteral("searchBox"));
+    QFont searchFont(QStringLiteral("Arial"));
+    searchFont.setPixelSize(20);
+    searchFont.setWeight(QFont::Normal);
+    searchFont.setStyleHint(QFont::SansSerif);
+    m_searchBox->setFont(searchFont);
+    m_searchBox->setFrame(false);
+
+    // The list panel and the info screen are child windows made by later work; both threads
+    // start here and report to this window.
+    store::BoxSettings& settings = m_stores.settings;
+    m_control = std::make_unique<transfer::DownControlThread>(Handle(), m_programDir, [&settings] {
+        return static_cast<int>(settings.maxnum.Get());
+    });
+    m_unzip =
+        std::make_unique<install::UnzipThread>(m_programDir, Handle(), [&settings] { return settings.shortcut.Get(); });
+    m_unzip->Start();
+
+    m_navigation = std::make_unique<views::NavigationBar>(Handle(), m_theme, m_texts, m_stores.settings);
+    BuildNavigation();
+
+    ApplyShape(MinWidth, MinHeight);
+    BuildBackground(MinWidth, MinHeight);
+    resize(MinWidth, MinHeight);
+
+    m_timers[ProgressTimer].setInterval(ProgressPeriodMs);
+    m_timers[ResumeTimer].setInterval(ResumeDelayMs);
+    m_timers[ResumeTimer].setSingleShot(true);
+    m_timers[TrayTimer].setInterval(TrayPeriodMs);
+    connect(&m_timers[ProgressTimer], &QTimer::timeout, this, [this] { OnProgressTimer(); });
+    connect(&m_timers[ResumeTimer], &QTimer::timeout, this, [this] { TakeUpUnfinishedDownloads(); });
+    connect(&m_timers[TrayTimer], &QTimer::timeout, this, [this] { OnTrayTimer(); });
+    m_timers[ResumeTimer].start();
+    m_timers[ProgressTimer].start();
+
+    // The updater is a separate program; when it is missing nothing is reported.
+    const std::filesystem::path updater = std::filesystem::path(m_programDir) / "UpdateMain";
+    std::error_code error;
+    if (std::filesystem::is_regular_file(updater, error)) {
+        [[maybe_unused]] const bool started = platform::StartDetached(updater, m_programDir);
+    }
+}
+
+CZandor_ClientDlg::~CZandor_ClientDlg()
+{
+    for (QTimer& timer : m_timers) {
+        timer.stop();
+    }
+    StopThreads();
+}
+
+void CZandor_ClientDlg::StopThreads()
+{
+    if (m_control) {
+        m_control->StopAll();
+        m_control.reset();
+    }
+    if (m_unzip) {
+        m_unzip->Stop();
+        m_unzip.reset();
+    }
+}
+
+platform::WindowHandle CZandor_ClientDlg::ControlThread() const
+{
+    return m_control ? m_control->Handle() : 0;
+}
+
+platform::WindowHandle CZandor_ClientDlg::UnpackingThread() const
+{
+    return m_unzip ? m_unzip->Handle() : 0;
+}
+
+bool CZandor_ClientDlg::TimerActive(int timer) const
+{
+    return timer >= 0 && timer < 3 && m_timers[timer].isActive();
+}
+
+int CZandor_ClientDlg::TimerInterval(int timer) const
+{
+    return timer >= 0 && timer < 3 ? m_timers[timer].interval() : 0;
+}
+
+int CZandor_ClientDlg::Run()
+{
+    if (m_ended) {
+        return m_result;
+    }
+    show();
+    raise();
+    activateWindow();
+    QEventLoop loop;
+    m_loop = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    m_loop = nullptr;
+    return m_result;
+}
+
+void CZandor_ClientDlg::EndRun(int result)
+{
+    m_ended = true;
+    m_result = result;
+    if (m_loop != nullptr) {
+        m_loop->exit(result);
+    }
+}
+
+bool CZandor_ClientDlg::Running() const
+{
+    return m_loop != nullptr && !m_ended;
+}
+
+// --- messages ---
+
+void CZandor_ClientDlg::OnMessage(const platform::Message& message)
+{
+    switch (message.id) {
+    case msg::CategoryChosen:
+        OnCategoryChosen(message);
+        break;
+    case msg::SubCategoryChosen:
+        OnSubCategoryChosen(message);
+        break;
+    case msg::WindowButton:
+        OnWindowButton(message);
+        break;
+    case msg::TabChosen:
+        OnTabChosen(message);
+        break;
+    case msg::DownloadRequest:
+        OnDownloadRequest(message);
+        break;
+    case msg::LinkClicked:
+        OnLinkClicked(message);
+        break;
+    case msg::WantProgress:
+        OnWantProgress(message);
+        break;
+    case msg::GameAction:
+        OnGameAction(message);
+        break;
+    case msg::GameChosen:
+        OnGameChosen(message);
+        break;
+    case msg::Ignored:
+        break;
+    case msg::DownloadCommand:
+        OnDownloadCommand(message);
+        break;
+    case msg::Progress:
+        OnProgress(message);
+        break;
+    case msg::CommandResult:
+        OnCommandResult(message);
+        break;
+    case msg::TransferCount:
+        OnTransferCount(message);
+        break;
+    case msg::ExternalClose:
+        OnExternalClose();
+        break;
+    case msg::TrayNotify:
+        OnTrayNotify(message);
+        break;
+    default:
+        break;
+    }
+}
+
+void CZandor_ClientDlg::OnCategoryChosen(const platform::Message&)
+{
+    // Empty: switching the sub-category column comes with category navigation.
+}
+
+void CZandor_ClientDlg::OnSubCategoryChosen(const platform::Message&)
+{
+    // Empty: choosing a sub-category comes with category navigation.
+}
+
+void CZandor_ClientDlg::OnTabChosen(const platform::Message&)
+{
+    // Empty: the online and local lists and their counts come with category navigation.
+}
+
+void CZandor_ClientDlg::OnDownloadRequest(const platform::Message&)
+{
+    // Empty: admitting and commanding downloads comes with the download queue.
+}
+
+void CZandor_ClientDlg::OnGameAction(const platform::Message&)
+{
+    // Empty: playing and removing games comes with game launch.
+}
+
+void CZandor_ClientDlg::OnGameChosen(const platform::Message&)
+{
+    // Empty: the summary card of the chosen game comes with category navigation.
+}
+
+void CZandor_ClientDlg::OnDownloadCommand(const platform::Message&)
+{
+    // Empty: the download states of the transfers' events come with the download queue.
+}
+
+void CZandor_ClientDlg::OnProgress(const platform::Message&)
+{
+    // Empty: showing progress in the card, the status line and the manager comes with the
+    // download queue.
+}
+
+void CZandor_ClientDlg::OnCommandResult(const platform::Message&)
+{
+    // Empty: the results of pause, continue and remove come with the download queue.
+}
+
+void CZandor_ClientDlg::BuildNavigation()
+{
+    // Empty: the category buttons, sub-category columns and summary card come with category
+    // navigation (it fills the navigation bar and selects the day's newest games).
+}
+
+void CZandor_ClientDlg::OpenDownloadManager()
+{
+    // Empty: the download manager window comes later; while it runs it is tracked with
+    // TrackDownloadManager.
+}
+
+void CZandor_ClientDlg::OpenSettingsWindow()
+{
+    // Empty: the settings window comes later; while it runs it is tracked with TrackSettingsWindow.
+}
+
+void CZandor_ClientDlg::Search()
+{
+    // Empty: keyword search comes with category navigation.
+}
+
+void CZandor_ClientDlg::TakeUpUnfinishedDownloads()
+{
+    m_timers[ResumeTimer].stop();
+    // Empty: taking up the downloads left unfinished comes with the download queue.
+}
+
+void CZandor_ClientDlg::OnWindowButton(const platform::Message& message)
+{
+    switch (HiWord(message.wParam)) {
+    case views::NavigationBar::CloseButton:
+        if (m_stores.settings.exit) {
+            // Without a tray on this desktop a hidden window could never come back: minimise.
+            if (m_trayIcon != nullptr) {
+                hide();
+            } else {
+                showMinimized();
+            }
+        } else {
+            QuitRoutine();
+        }
+        break;
+    case views::NavigationBar::MaximiseButton:
+        Maximise();
+        break;
+    case views::NavigationBar::RestoreButton:
+        Restore();
+        break;
+    case views::NavigationBar::MinimiseButton:
+        showMinimized();
+        break;
+    default:
+        break;
+    }
+}
+
+void CZandor_ClientDlg::Maximise()
+{
+    if (m_maximised) {
+        return;
+    }
+    m_maximised = true;
+    m_savedRect = geometry();
+    const QScreen* current = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (current != nullptr) {
+        setGeometry(current->availableGeometry());
+    }
+    update();
+}
+
+void CZandor_ClientDlg::Restore()
+{
+    if (!m_maximised) {
+        return;
+    }
+    m_maximised = false;
+    setGeometry(m_savedRect);
+    update();
+}
+
+void CZandor_ClientDlg::OnLinkClicked(const platform::Message& message)
+{
+    switch (HiWord(message.wParam)) {
+    case views::NavigationBar::ContactLink:
+        views::MsgBox::Ask(QStringLiteral("联系我们"), QString::fromLatin1(ContactAddress), 0, m_theme, m_texts, this);
+        break;
+    case views::NavigationBar::DetailsLink:
+        OpenDownloadManager();
+        break;
+    default:
+        break;
+    }
+}
+
+void CZandor_ClientDlg::OnWantProgress(const platform::Message& message)
+{
+    if (m_control) {
+        platform::PostMessageTo(m_control->Handle(), msg::DownReportWindow, message.wParam, 0);
+    }
+}
+
+void CZandor_ClientDlg::OnTransferCount(const platform::Message& message)
+{
+    m_downloads = static_cast<int>(HiWord(message.wParam));
+    if (m_downloads == 0) {
+        StopTrayAnimation();
+        SetTray(WindowIcon, QStringLiteral("Marlune"));
+    } else if (!m_animating) {
+        m_animating = true;
+        m_frame = 0;
+        m_timers[TrayTimer].start();
+    }
+}
+
+void CZandor_ClientDlg::OnExternalClose()
+{
+    if (m_downloadManager) {
+        views::ModalRunner::Instance().Done(m_downloadManager, views::ModalRunner::Ok);
+    }
+    if (m_settingsWindow) {
+        views::ModalRunner::Instance().Done(m_settingsWindow, views::ModalRunner::Ok);
+    }
+    StopTrayAnimation();
+    RemoveTrayIcon();
+    if (m_control) {
+        m_control->StopAll();
+    }
+    EndRun(views::ModalRunner::Ok);
+}
+
+void CZandor_ClientDlg::OnTrayNotify(const platform::Message& message)
+{
+    switch (LoWord(message.lParam)) {
+    case TrayDoubleClick:
+        ShowNormalFromTray();
+        break;
+    case TrayRightButtonUp:
+        activateWindow();
+        m_trayMenu->popup(QCursor::pos());
+        break;
+    default:
+        break;
+    }
+}
+
+void CZandor_ClientDlg::ShowNormalFromTray()
+{
+    if (m_maximised) {
+        showNormal();
+        setGeometry(QGuiApplication::primaryScreen() != nullptr ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                                : geometry());
+    } else {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+}
+
+void CZandor_ClientDlg::QuitRoutine()
+{
+    if (m_downloadManager) {
+        views::MsgBox::Ask(QStringLiteral("Warning"),
+                           QStringLiteral("请关闭查看详情窗体！"),
+                           0,
+                           m_theme,
+                           m_texts,
+                           this);
+        return;
+    }
+    if (m_settingsWindow) {
+        views::MsgBox::Ask(QStringLiteral("Warning"), QStringLiteral("请关闭设置窗体！"), 0, m_theme, m_texts, this);
+        return;
+    }
+    StopTrayAnimation();
+    SetTray(WindowIcon, QStringLiteral("Marlune"));
+    RemoveTrayIcon();
+    if (m_control) {
+        m_control->StopAll();
+    }
+    EndRun(views::ModalRunner::Ok);
+}
+
+void CZandor_ClientDlg::StopTrayAnimation()
+{
+    m_animating = false;
+    m_timers[TrayTimer].stop();
+}
+
+void CZandor_ClientDlg::SetTray(int icon, const QString& tip)
+{
+    if (!m_tray.present) {
+        return;
+    }
+    m_tray.icon = icon;
+    m_tray.tip = tip;
+    if (m_trayIcon != nullptr) {
+        m_trayIcon->setIcon(m_theme.Icon(icon));
+        m_trayIcon->setToolTip(tip);
+    }
+}
+
+void CZandor_ClientDlg::RemoveTrayIcon()
+{
+    m_tray.present = false;
+    if (m_trayIcon != nullptr) {
+        m_trayIcon->hide();
+    }
+}
+
+// --- timers ---
+
+void CZandor_ClientDlg::OnProgressTimer()
+{
+    if (m_control) {
+        platform::PostMessageTo(m_control->Handle(), msg::DownReportMain, 0, 0);
+    }
+}
+
+void CZandor_ClientDlg::OnTrayTimer()
+{
+    SetTray(FirstTrayFrame + m_frame, QStringLiteral("%1个游戏正在下载").arg(m_downloads));
+    m_frame = (m_frame + 1) % TrayFrames;
+}
+
+// --- the skin engine's clicks ---
+
+void CZandor_ClientDlg::OnSkinClick(int value)
+{
+    if (value == SearchValue) {
+        Search();
+    } else if (value == SettingsValue) {
+        OpenSettingsWindow();
+    }
+}
+
+// --- shape, background, painting ---
+
+void CZandor_ClientDlg::ApplyShape(int w, int h)
+{
+    // Rounded top corners, square bottom corners.
+    QPainterPath rounded;
+    rounded.addRoundedRect(QRectF(0, 0, w, h - CornerRadius), CornerRadius, CornerRadius);
+    QRegion region(rounded.toFillPolygon().toPolygon());
+    region += QRegion(0, CornerRadius, w, h - CornerRadius);
+    setMask(region);
+}
+
+void CZandor_ClientDlg::BuildBackground(int w, int h)
+{
+    m_background = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+    m_background.fill(Qt::black);
+    QPainter painter(&m_background);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QImage& frame = m_theme.Image(FrameImage);
+    if (!frame.isNull()) {
+        struct Piece
+        {
+            QRect source;
+            QRect target;
+        };
+        const Piece pieces[] = {
+            {{0, 0, 830, 75}, {0, 0, 830, 75}},
+            {{830, 0, 10, 75}, {830, 0, w - 960, 75}},
+            {{840, 0, 130, 75}, {w - 130, 0, 130, 75}},
+            {{0, 590, 900, 40}, {0, h - 40, 900, 40}},
+            {{900, 590, 10, 40}, {900, h - 40, w - 960, 40}},
+            {{910, 590, 60, 40}, {w - 60, h - 40, 60, 40}},
+            {{0, 76, 5, 10}, {0, 75, 5, h - 115}},
+            {{965, 76, 5, 10}, {w - 5, 75, 5, h - 115}},
+            {{5, 75, 960, 515}, {5, 75, w - 10, h - 115}},
+        };
+        for (const Piece& piece : pieces) {
+            if (piece.target.width() > 0 && piece.target.height() > 0) {
+                painter.drawImage(piece.target, frame, piece.source);
+            }
+        }
+    }
+
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor::fromRgba(LineColour), 1));
+    painter.setBrush(Qt::NoBrush);
+    DrawRoundedOutline(painter, 144, 80, w - 459, h - 213, 0);
+    DrawRoundedOutline(painter, w - 306, 82, 296, h - 122, 5);
+    DrawRoundedOutline(painter, w - 298, 95, 242, 24, 5);
+    painter.drawLine(QPointF(144.5, h - 167 + 0.5), QPointF(w - 315 + 0.5, h - 167 + 0.5));
+    painter.drawLine(QPointF(w - 306 + 0.5, 156.5), QPointF(w - 10 + 0.5, 156.5));
+
+    const QImage& strip = m_theme.Image(StripImage);
+    if (!strip.isNull()) {
+        painter.drawImage(QRect(145, h - 166, w - 461, 32), strip);
+    }
+}
+
+void CZandor_ClientDlg::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.drawImage(area, m_background, area);
+    m_navigation->Draw(painter, this);
+    // The sub-category column and the summary card draw here once category navigation exists.
+    const int w = width();
+    m_searchButton->Draw(painter, w - 51, 97, this);
+    m_settingsButton->Draw(painter, w - 60, 20, this);
+    m_settingsLabel->Draw(painter, w - 52, 43, this);
+    if (m_firstPaintNs == 0) {
+        m_firstPaintNs =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+    }
+}
+
+void CZandor_ClientDlg::resizeEvent(QResizeEvent* event)
+{
+    views::MessageWindow::resizeEvent(event);
+    const int w = width();
+    const int h = height();
+    ApplyShape(w, h);
+    BuildBackground(w, h);
+    // The list panel, the info screen and the summary card are placed here once they exist.
+    m_searchBox->setGeometry(w - 296, 97, 240, 22);
+    update();
+    if (w < MinWidth || h < MinHeight) {
+        resize(MinWidth, MinHeight);
+    }
+}
+
+void CZandor_ClientDlg::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && !m_maximised) {
+        skin::StartWindowMove(this, event);
+        return;
+    }
+    views::MessageWindow::mousePressEvent(event);
+}
+
+void CZandor_ClientDlg::closeEvent(QCloseEvent* event)
+{
+    // A close from the window manager (Alt+F4) is the close button.
+    event->ignore();
+    if (!m_ended) {
+        Post(msg::WindowButton, platform::PackWords(views::NavigationBar::CloseButton, 0), 0);
+    }
+}
+
+} // namespace app
