@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Opens the client on the sample catalogue: serves the catalogue with nginx on loopback, prepares
+# the demo program folder BUILD_DIR/demo/ (marlune, skin.rcc and, on the first run, the sample
+# client gamelist.xml; what you do there is kept between runs) and starts the client. Without a
+# display it runs under Xvfb, takes a screenshot after start-up, says where it is and closes the
+# client. nginx is stopped when the client ends.
+#
+#   tools/demo-session.sh BUILD_DIR      (tools/run-demo.sh builds first and calls this)
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)"
+demo="$build/demo"
+
+[ -x "$build/bin/marlune" ] && [ -f "$build/bin/skin.rcc" ] || {
+    echo "No marlune in $build/bin: build first (tools/run-demo.sh does)." >&2
+    exit 1
+}
+
+xvfb_pid=""
+client_pid=""
+cleanup() {
+    if [ -n "$client_pid" ] && kill -0 "$client_pid" 2>/dev/null; then
+        kill -TERM "$client_pid" 2>/dev/null || true
+        wait "$client_pid" 2>/dev/null || true
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    "$top/tools/catalogue-server.sh" stop "$build" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+echo "Serving the sample catalogue (generated on the first run, which takes a few seconds)..."
+"$top/tools/catalogue-server.sh" start "$build"
+base="$(cat "$build/catalogue-server/base-url")"
+
+mkdir -p "$demo"
+cp "$build/bin/marlune" "$build/bin/skin.rcc" "$demo/"
+if [ ! -f "$demo/gamelist.xml" ]; then
+    cp "$build/catalogue/client/gamelist.xml" "$demo/"
+fi
+export MARLUNE_SERVER="$base"
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    echo "Starting the client from $demo (close it from its tray menu, or with the close button"
+    echo "when set.xml says <exit>0</exit>)."
+    (cd "$demo" && ./marlune) &
+    client_pid=$!
+    wait "$client_pid" || true
+    client_pid=""
+    exit 0
+fi
+
+# No display: a virtual one, a screenshot, and the client closed again.
+display=""
+for n in $(seq 91 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        display=":$n"
+        break
+    fi
+done
+[ -n "$display" ] || { echo "No free X display number for Xvfb." >&2; exit 1; }
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+for _ in $(seq 100); do
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+echo "No display: running the client under Xvfb on $display."
+mkdir -p "$demo/run"
+chmod 700 "$demo/run"
+(cd "$demo" && XDG_RUNTIME_DIR="$demo/run" exec ./marlune >"$build/demo.log" 2>&1) &
+client_pid=$!
+window=""
+for _ in $(seq 300); do
+    for id in $(xdotool search --onlyvisible --pid "$client_pid" --name 'Marlune' 2>/dev/null); do
+        if xdotool getwindowgeometry "$id" 2>/dev/null | grep -q 'Geometry: 970x630'; then
+            window=$id
+        fi
+    done
+    [ -n "$window" ] && break
+    kill -0 "$client_pid" 2>/dev/null || break
+    sleep 0.1
+done
+if [ -z "$window" ]; then
+    echo "The client's main window did not appear; see $build/demo.log." >&2
+    exit 1
+fi
+sleep 1
+shot="$build/demo-main-window.png"
+read -r x y < <(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+import -window root -crop "970x630+$x+$y" +repage "$shot"
+echo "Screenshot of the main window: $shot"
+kill -TERM "$client_pid"
+wait "$client_pid" || true
+client_pid=""
+echo "Client closed; its state is in $demo (gamelist.xml, DownLog.xml)."
