@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end: the real marlune executable under Xvfb against the sample catalogue served by nginx.
 #
-#   tools/run-e2e.sh [BUILD_DIR]     (default: build/; configured and built when needed)
+#   tools/run-e2e.sh [BUILD_DIR]     (default: build-tests/, the test build; configured and built when needed)
 #
 # Each run copies marlune, skin.rcc and the sample client gamelist.xml into a fresh program folder,
 # starts the program, waits for its main window, drives it with real mouse clicks, takes a
@@ -10,7 +10,7 @@
 # was refused. Ends with the line "e2e: N passed, N failed".
 set -uo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$top/build}"
+build="${1:-$top/build-tests}"
 mkdir -p "$build"
 build="$(cd "$build" && pwd)"
 
