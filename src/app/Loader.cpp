@@ -1,4 +1,3 @@
-// SCAFFOLD (not to be committed): stands in for the loading module until it lands.
 #include "app/Loader.h"
 
 #include "platform/MessageThread.h"
@@ -7,22 +6,37 @@
 #include "store/Stores.h"
 
 namespace app {
+namespace {
 
+constexpr std::uint32_t ReadyForSkin = 1;
+constexpr std::uint32_t ReadyForData = 11;
+constexpr std::uint32_t LoadingCategories = 15;
+constexpr std::uint32_t LoadingSettings = 31;
+constexpr std::uint32_t Done = 100;
+
+} // namespace
+
+// Interim loader until the loading module's LoadingTd is plugged in here: it loads the local data
+// files only (gamelist.xml with its stages 13 and 14, the built-in categories, set.xml), in the
+// loader's order, on its own message thread. The day's update from the server (stages 21 to 24,
+// the category 每日最新) and the download dates from DownLog.xml come with LoadingTd.
 std::shared_ptr<void>
 StartProgramLoader(platform::WindowHandle splash, store::Stores& stores, const std::string& programDir)
 {
     auto thread = std::make_shared<platform::MessageThread>();
     thread->On(platform::msg::LoadStart, [splash, &stores, programDir](const platform::Message&) {
-        using platform::PackWords;
-        platform::PostMessageTo(splash, platform::msg::SplashStage, PackWords(1, 0), 0);
-        platform::PostMessageTo(splash, platform::msg::SplashStage, PackWords(11, 0), 0);
-        store::DataFileLoader loader(splash, programDir);
+        const auto report = [splash](std::uint32_t stage) {
+            platform::PostMessageTo(splash, platform::msg::SplashStage, platform::PackWords(stage, 0), 0);
+        };
+        report(ReadyForSkin);
+        report(ReadyForData);
+        const store::DataFileLoader loader(splash, programDir);
         loader.LoadCatalogue("gamelist.xml", stores.catalogue);
-        platform::PostMessageTo(splash, platform::msg::SplashStage, PackWords(15, 0), 0);
+        report(LoadingCategories);
         stores.categories.LoadCategories(stores.catalogue);
-        platform::PostMessageTo(splash, platform::msg::SplashStage, PackWords(31, 0), 0);
+        report(LoadingSettings);
         loader.LoadSettings("set.xml", stores.settings);
-        platform::PostMessageTo(splash, platform::msg::SplashStage, PackWords(100, 0), 0);
+        report(Done);
     });
     thread->Start();
     thread->Post(platform::msg::LoadStart, 0, 0);
