@@ -1,11 +1,12 @@
 // The profile reader on arbitrary text: no crash, and a value from UTF-8 text never exceeds its limit.
 
+#include "platform/Profile.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "platform/Profile.h"
 #include "platform/Utf.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -36,8 +36,7 @@ class ScopedWindow
 public:
     explicit ScopedWindow(MessageSink* sink)
         : m_handle(RegisterWindow(sink))
-    {
-    }
+    {}
     ~ScopedWindow() { UnregisterWindow(m_handle); }
     ScopedWindow(const ScopedWindow&) = delete;
     ScopedWindow& operator=(const ScopedWindow&) = delete;

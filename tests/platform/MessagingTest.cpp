@@ -7,8 +7,8 @@
 
 #include "WaitFor.h"
 #include "platform/HandleTable.h"
-#include "platform/Messages.h"
 #include "platform/MessageThread.h"
+#include "platform/Messages.h"
 
 using namespace platform;
 using testing_support::WaitFor;

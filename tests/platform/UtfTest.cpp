@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/Utf.h"
+
+#include <gtest/gtest.h>
 
 using namespace platform;
 
@@ -16,9 +16,9 @@ TEST(Utf, RoundTripsChineseAndAstralCharacters)
 
 TEST(Utf, BadInputBecomesReplacementCharacters)
 {
-    EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");             // truncated sequence
-    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");     // overlong
-    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80x"), u"\uFFFD\uFFFD\uFFFDx"); // encoded surrogate
+    EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");                             // truncated sequence
+    EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");                     // overlong
+    EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80x"), u"\uFFFD\uFFFD\uFFFDx");         // encoded surrogate
     EXPECT_EQ(Utf8ToUtf16("\xC4\xE3\xBA\xC3"), u"\uFFFD\uFFFD\uFFFD\uFFFD"); // GBK bytes are not UTF-8
     EXPECT_FALSE(IsValidUtf8("\xC4\xE3\xBA\xC3"));
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
