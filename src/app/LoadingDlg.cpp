@@ -70,6 +70,13 @@ LoadingDlg::LoadingDlg(const views::SkinTheme& theme, LoaderStart startLoader)
     , m_stageTexts(StageTable())
     , m_failureTexts(FailureTable())
 {
+    // The loader starts first, so that reading the data files runs beside the font set-up that the
+    // first text layout below costs. Its reports wait in this window's queue until Run() shows it;
+    // the handle exists already, so none is lost.
+    if (m_startLoader) {
+        m_startLoader(Handle());
+        m_startLoader = nullptr;
+    }
     setWindowTitle(QStringLiteral("Marlune"));
     setObjectName(QStringLiteral("LoadingDlg"));
     resize(StartWidth, StartHeight);
@@ -85,11 +92,6 @@ LoadingDlg::~LoadingDlg() = default;
 
 int LoadingDlg::Run()
 {
-    if (m_startLoader) {
-        // The handle exists before the loader starts, so its first report cannot be lost.
-        m_startLoader(Handle());
-        m_startLoader = nullptr;
-    }
     if (m_finished) {
         return views::ModalRunner::Ok;
     }

@@ -22,7 +22,7 @@ namespace app {
 class LoadingDlg : public views::MessageWindow
 {
 public:
-    // Starts the loader, which reports to the given splash handle (called once, by Run).
+    // Starts the loader, which reports to the given splash handle (called once, on construction).
     using LoaderStart = std::function<void(platform::WindowHandle splash)>;
 
     // Stage that closes the window.
