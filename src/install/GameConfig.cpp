@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileIo.h"
 #include "platform/Launch.h"
 #include "platform/Profile.h"
 #include "platform/XdgDirs.h"
@@ -74,22 +75,6 @@ std::string QuoteExecArgument(std::string_view argument)
     }
     out.push_back('"');
     return out;
-}
-
-bool WriteAll(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -185,7 +170,8 @@ bool MakeDesktopShortcut(bool enabled,
         return errno == EEXIST;
     }
     const std::string title = name.substr(0, name.size() - std::string_view(".desktop").size());
-    bool ok = WriteAll(fd, DesktopEntryText(executable, gameFolder, title));
+    const std::string entry = DesktopEntryText(executable, gameFolder, title);
+    bool ok = platform::WriteAll(fd, entry.data(), entry.size());
     ok = close(fd) == 0 && ok;
     if (!ok) {
         unlink(link.c_str());

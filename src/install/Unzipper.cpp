@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "install/EntryName.h"
+#include "platform/FileIo.h"
 
 namespace install {
 namespace {
@@ -20,22 +21,6 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t MadeOnUnix = 3;
 constexpr std::uint32_t Utf8NameFlag = 1u << 11;
 constexpr std::uint32_t EncryptedFlag = 1u << 0;
-
-bool WriteAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // The DOS date and time as seconds since the epoch, read as local time; nothing when impossible.
 std::optional<std::time_t> DosToTime(std::uint32_t dosDateTime)
@@ -220,7 +205,7 @@ bool CUnzipper::Impl::ExtractFile(const ZipEntryInfo& info, const fs::path& rela
             if (got == 0) {
                 break;
             }
-            if (!WriteAll(fd, chunk.data(), static_cast<std::size_t>(got))) {
+            if (!platform::WriteAll(fd, chunk.data(), static_cast<std::size_t>(got))) {
                 ok = false;
                 break;
             }

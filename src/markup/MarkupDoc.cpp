@@ -748,6 +748,21 @@ bool MarkupDoc::SetAttributeOf(std::uint32_t element, std::u16string_view name, 
     if (m_text.size() - oldLength + replacement.size() > MaxTextLength) {
         return false;
     }
+    // The edited start tag must still scan as the same kind of tag, ending where it is expected
+    // to. In an odd tag such as the start tag of "g" closed by "x</>" (not an empty-element tag), an
+    // attribute added before the "/" would turn it into one, and the index would no longer match
+    // the text: such an edit is refused.
+    const std::size_t tagStart = r.start;
+    const std::size_t tagLength = StartTagLength(r);
+    std::u16string edited(std::u16string_view(m_text).substr(tagStart, tagLength));
+    edited.replace(pos - tagStart, oldLength, replacement);
+    Node before;
+    Node after;
+    ScanNode(std::u16string_view(m_text).substr(tagStart, tagLength), 0, before, nullptr, false);
+    ScanNode(edited, 0, after, nullptr, false);
+    if (after.kind != before.kind || after.empty != before.empty || after.length != edited.size()) {
+        return false;
+    }
     const std::uint32_t delta = static_cast<std::uint32_t>(replacement.size() - oldLength);
     Splice(static_cast<std::uint32_t>(pos), static_cast<std::uint32_t>(oldLength), replacement, element);
     ElementRecord& updated = (*m_index)[element];

@@ -16,12 +16,12 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "markup/MarkupDoc.h"
 #include "markup/MarkupInternal.h"
+#include "platform/FileIo.h"
 #include "platform/Utf.h"
 
 namespace markup {
@@ -1035,23 +1035,6 @@ bool LooksLikeUtf8(std::string_view data)
     return platform::IsValidUtf8(data);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size, int& error)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errno;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // A new file beside the target, named so that nothing else picks it up.
 int CreateTemporary(const std::filesystem::path& target, std::filesystem::path& temporary, int& error)
 {
@@ -1125,27 +1108,6 @@ FileStart Sniff(std::string_view head)
     return start;
 }
 
-// A buffer of many megabytes is asked to be backed by huge pages where the system does that on
-// request: the first touch of a large catalogue's text then costs a few faults instead of thousands.
-void AdviseLargeBuffer(void* data, std::size_t bytes)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t Huge = std::uintptr_t{1} << 21;
-    if (bytes < 4 * Huge) {
-        return;
-    }
-    const auto address = reinterpret_cast<std::uintptr_t>(data);
-    const std::size_t skip = (Huge - address % Huge) % Huge;
-    const std::size_t whole = (bytes - skip) / Huge * Huge;
-    if (whole > 0) {
-        ::madvise(static_cast<char*>(data) + skip, whole, MADV_HUGEPAGE);
-    }
-#else
-    (void)data;
-    (void)bytes;
-#endif
-}
-
 // Reads 'length' UTF-8 bytes from 'offset' twice through one small buffer: first counting the
 // units (and zero bytes), then decoding into text, which is reserved once and never cleared.
 // Only the text is new memory, however large the file. False on a short read.
@@ -1172,7 +1134,7 @@ bool StreamUtf8(std::FILE* file, std::size_t offset, std::size_t length, std::u1
         zeros += chunkZeros;
     }
     text.reserve(units + units / 100 + 1);
-    AdviseLargeBuffer(text.data(), text.capacity() * sizeof(char16_t));
+    platform::AdviseHugePages(text.data(), text.capacity() * sizeof(char16_t));
 
     if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) {
         return false;
@@ -1490,7 +1452,10 @@ bool SaveFile(std::uint32_t* flags, std::u16string_view text, const std::filesys
             AddNote(&notes, u"conversion_loss");
         }
     }
-    const bool written = WriteAll(fd, bytes.data(), bytes.size(), error);
+    const bool written = platform::WriteAll(fd, bytes.data(), bytes.size());
+    if (!written) {
+        error = errno;
+    }
     AddNote(&notes, u"write", u"encoding", encoding, u"length", static_cast<long long>(written ? units : 0));
     if (!written) {
         return fail(error);

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileIo.h"
 #include "platform/XdgDirs.h"
 
 namespace platform {
@@ -57,22 +58,6 @@ std::string LocalTimeNow()
     return std::string(text, n);
 }
 
-bool WriteAll(int fd, const std::string& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 bool MoveToTrash(const fs::path& path)
@@ -109,7 +94,7 @@ bool MoveToTrash(const fs::path& path)
             }
             return false;
         }
-        bool written = WriteAll(fd, info);
+        bool written = WriteAll(fd, info.data(), info.size());
         written = close(fd) == 0 && written;
         if (!written || fs::exists(fs::symlink_status(target, ec))) {
             unlink(infoFile.c_str());

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include <sys/mman.h>
 
 #include "markup/MarkupDoc.h"
 #include "markup/TextEncoding.h"
+#include "platform/FileIo.h"
 #include "platform/Messages.h"
 #include "platform/Utf.h"
 
@@ -296,27 +296,6 @@ bool LastChildSplice(const MarkupDoc& doc,
     return true;
 }
 
-// A text of many megabytes is offered huge pages, as MarkupDoc does for its own: on first touch a
-// large catalogue then costs a few page faults instead of tens of thousands.
-void AdviseHugePages(void* data, std::size_t bytes)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t Huge = std::uintptr_t{1} << 21;
-    if (bytes < 4 * Huge) {
-        return;
-    }
-    const auto address = reinterpret_cast<std::uintptr_t>(data);
-    const std::size_t skip = (Huge - address % Huge) % Huge;
-    const std::size_t whole = (bytes - skip) / Huge * Huge;
-    if (whole > 0) {
-        ::madvise(static_cast<char*>(data) + skip, whole, MADV_HUGEPAGE);
-    }
-#else
-    static_cast<void>(data);
-    static_cast<void>(bytes);
-#endif
-}
-
 std::u16string ApplySplices(const std::u16string& text, const std::vector<TextSplice>& splices)
 {
     std::size_t grow = 0;
@@ -325,7 +304,7 @@ std::u16string ApplySplices(const std::u16string& text, const std::vector<TextSp
     }
     std::u16string out;
     out.reserve(text.size() + grow);
-    AdviseHugePages(out.data(), out.capacity() * sizeof(char16_t));
+    platform::AdviseHugePages(out.data(), out.capacity() * sizeof(char16_t));
     std::size_t from = 0;
     for (const TextSplice& s : splices) {
         out.append(text, from, s.pos - from);

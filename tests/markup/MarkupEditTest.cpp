@@ -68,6 +68,22 @@ TEST(MarkupEdit, AttributesAreReplacedInPlaceOrAppendedInOrder)
     EXPECT_EQ(doc.GetTagName(doc.ChildPos()), u"h");
 }
 
+TEST(MarkupEdit, AnAttributeThatWouldTurnATagIntoAnEmptyElementIsRefused)
+{
+    // "x</>" ends the start tag of g without making it an empty-element tag ("<" before the "/"
+    // neither ends the name nor is a space or a quote); an attribute added before the "/" would.
+    const std::u16string text = u"<r><g x</>t</g></r>";
+    MarkupDoc doc;
+    ASSERT_TRUE(doc.SetDocument(text));
+    ASSERT_TRUE(doc.FindChildElement(u"g"));
+    EXPECT_FALSE(doc.SetChildAttribute(u"id", u""));
+    EXPECT_EQ(doc.GetDocument(), text);
+    ExpectIndexMatchesText(doc);
+    ASSERT_TRUE(doc.SetAttribute(u"id", u"1")); // the root's ordinary tag still takes attributes
+    EXPECT_EQ(U8(doc.GetDocument()), "<r id=\"1\"><g x</>t</g></r>");
+    ExpectIndexMatchesText(doc);
+}
+
 TEST(MarkupEdit, SetContentReplacesTextAndOpensEmptyElements)
 {
     MarkupDoc doc;
