@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-
 #include "markup/MarkupDoc.h"
 #include "markup/TextEncoding.h"
 #include "platform/FileIo.h"
