@@ -219,52 +219,10 @@ std::size_t UnitSize(int codePage)
     return IsUtf16(codePage) ? 2 : IsUtf32(codePage) ? 4 : 1;
 }
 
-// Decodes one UTF-8 sequence at data[pos]; a bad sequence consumes its lead byte and gives U+FFFD.
+// One UTF-8 sequence at data[pos]; a bad sequence consumes its lead byte and gives U+FFFD.
 char32_t DecodeUtf8(const unsigned char* data, std::size_t size, std::size_t& pos, bool& ok)
 {
-    const unsigned char lead = data[pos];
-    ok = true;
-    int extra = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1;
-        cp = lead & 0x1F;
-        min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2;
-        cp = lead & 0x0F;
-        min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3;
-        cp = lead & 0x07;
-        min = 0x10000;
-    } else {
-        ok = false;
-        ++pos;
-        return Replacement;
-    }
-    if (size - pos <= static_cast<std::size_t>(extra)) {
-        ok = false;
-        ++pos;
-        return Replacement;
-    }
-    for (int i = 1; i <= extra; ++i) {
-        const unsigned char c = data[pos + i];
-        if ((c & 0xC0) != 0x80) {
-            ok = false;
-            ++pos;
-            return Replacement;
-        }
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        ok = false;
-        ++pos;
-        return Replacement;
-    }
-    pos += extra + 1;
-    return cp;
+    return platform::DecodeUtf8(std::string_view(reinterpret_cast<const char*>(data), size), pos, ok);
 }
 
 // UTF-8 to UTF-16 (target null: count only). Bad sequences become U+FFFD.

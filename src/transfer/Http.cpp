@@ -40,43 +40,6 @@ std::string WithoutSpaces(std::string_view text)
     return out;
 }
 
-std::int64_t FileSize(const std::string& path)
-{
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? 0 : static_cast<std::int64_t>(size);
-}
-
-void RemoveFile(const std::string& path)
-{
-    std::error_code error;
-    fs::remove(path, error);
-}
-
-std::optional<std::string> ReadSmallFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string content;
-    char buffer[4096];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        content.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (content.size() > 64 * 1024) {
-            return std::nullopt; // no side file is that long
-        }
-    }
-    return content;
-}
-
-bool WriteSmallFile(const std::string& path, std::string_view content)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    return static_cast<bool>(out);
-}
-
 class StringSink final : public detail::ByteSink
 {
 public:
@@ -243,6 +206,40 @@ std::optional<std::string> SideFileText(std::string_view content)
     return std::string(content.substr(first + 2, second - first - 2));
 }
 
+std::optional<std::string> ReadSideText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    // Side files are a few dozen bytes; the text sits at their start.
+    std::string content(4096, '\0');
+    in.read(content.data(), static_cast<std::streamsize>(content.size()));
+    content.resize(static_cast<std::size_t>(in.gcount()));
+    return SideFileText(content);
+}
+
+bool WriteSideText(const std::string& path, std::string_view lastModified)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const std::string content = SideFileContent(lastModified);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    return static_cast<bool>(out);
+}
+
+std::int64_t FileSizeOrZero(const std::string& path)
+{
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
+void RemoveQuietly(const std::string& path)
+{
+    std::error_code error;
+    fs::remove(path, error);
+}
+
 bool LooksLikeUtf8(std::string_view bytes)
 {
     std::size_t i = 0;
@@ -322,19 +319,18 @@ FileFetch FetchFile(std::string_view url, std::string_view relativePath, std::st
         return FileFetch::NoLength;
     }
 
-    std::int64_t existing = FileSize(local);
+    std::int64_t existing = FileSizeOrZero(local);
     if (existing > 0 && existing == expected) {
         return FileFetch::AlreadyComplete;
     }
     if (existing > 0) {
         bool keep = existing < expected;
         if (keep) {
-            const std::optional<std::string> content = ReadSmallFile(side);
-            const std::optional<std::string> text = content ? SideFileText(*content) : std::nullopt;
+            const std::optional<std::string> text = ReadSideText(side);
             keep = text && *text == lastModified;
         }
         if (!keep) {
-            RemoveFile(local);
+            RemoveQuietly(local);
             existing = 0;
         }
     }
@@ -352,11 +348,11 @@ FileFetch FetchFile(std::string_view url, std::string_view relativePath, std::st
     (void)session.Get(request, file, control);
     file.Close();
 
-    if (FileSize(local) == expected) {
-        RemoveFile(side);
+    if (FileSizeOrZero(local) == expected) {
+        RemoveQuietly(side);
         return FileFetch::Complete;
     }
-    (void)WriteSmallFile(side, SideFileContent(lastModified));
+    (void)WriteSideText(side, lastModified);
     return FileFetch::Incomplete;
 }
 

@@ -47,6 +47,15 @@ namespace transfer {
 [[nodiscard]] std::string SideFileContent(std::string_view lastModified);
 // The text between the first "##" and the next "##" of a side file; nullopt without both.
 [[nodiscard]] std::optional<std::string> SideFileText(std::string_view content);
+// The Last-Modified text kept in the side file at path; nullopt when the file cannot be read or
+// holds no such text.
+[[nodiscard]] std::optional<std::string> ReadSideText(const std::string& path);
+// Replaces the side file at path with SideFileContent(lastModified); false when it cannot be written.
+bool WriteSideText(const std::string& path, std::string_view lastModified);
+// Size of a file, 0 when it does not exist or cannot be measured.
+[[nodiscard]] std::int64_t FileSizeOrZero(const std::string& path);
+// Removes a file if it is there; errors are ignored.
+void RemoveQuietly(const std::string& path);
 
 // The program's UTF-8 test: a byte below 0x80 stands alone; 0xC0..0xDF needs one byte 0x80..0xBF
 // after it, 0xE0..0xEF two; 0x80..0xBF in lead position or 0xF0 and above fail; a sequence cut off

@@ -20,39 +20,6 @@ constexpr long HeaderTimeLimitSeconds = 5;
 // The body may take as long as it would at this rate, plus one second.
 constexpr std::int64_t BytesPerSecondFloor = 5120;
 
-std::int64_t FileSize(const std::string& path)
-{
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? 0 : static_cast<std::int64_t>(size);
-}
-
-void RemoveFile(const std::string& path)
-{
-    std::error_code error;
-    fs::remove(path, error);
-}
-
-// The Last-Modified text kept beside a partial package; nullopt when there is none.
-std::optional<std::string> ReadSideText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string content(4096, '\0');
-    in.read(content.data(), static_cast<std::streamsize>(content.size()));
-    content.resize(static_cast<std::size_t>(in.gcount()));
-    return SideFileText(content);
-}
-
-void WriteSideText(const std::string& path, std::string_view lastModified)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const std::string content = SideFileContent(lastModified);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-}
-
 // Counts the bytes received and appends them to the package file.
 class CountingSink final : public detail::ByteSink
 {
@@ -157,9 +124,9 @@ void TransferItem::Work(const std::string& programDir, const std::shared_ptr<con
     // What is on disk already, and is it still a beginning of this package?
     const std::string sidePath = SideFilePath(m_packagePath);
     const std::string lastModified = LastModifiedText(head.headers);
-    std::int64_t existing = FileSize(m_packagePath);
+    std::int64_t existing = FileSizeOrZero(m_packagePath);
     if (existing > length) {
-        RemoveFile(m_packagePath);
+        RemoveQuietly(m_packagePath);
         existing = 0;
     } else if (existing > 0) {
         // A partial package is only resumed while the server's copy is the one it was begun from;
@@ -167,12 +134,12 @@ void TransferItem::Work(const std::string& programDir, const std::shared_ptr<con
         const std::optional<std::string> kept = ReadSideText(sidePath);
         const bool changed = existing < length ? (!kept || *kept != lastModified) : (kept && *kept != lastModified);
         if (changed) {
-            RemoveFile(m_packagePath);
+            RemoveQuietly(m_packagePath);
             existing = 0;
         }
     }
     if (existing == length) {
-        RemoveFile(sidePath);
+        RemoveQuietly(sidePath);
         m_control.hold.store(true);
         PostEvent(event::Complete);
         return;
@@ -209,12 +176,12 @@ void TransferItem::Work(const std::string& programDir, const std::shared_ptr<con
     if (m_control.stop.load()) {
         return; // the partial package and its side file stay for the next start
     }
-    if (FileSize(m_packagePath) != length) {
+    if (FileSizeOrZero(m_packagePath) != length) {
         m_control.hold.store(true);
         PostEvent(event::SizeMismatch);
         return;
     }
-    RemoveFile(sidePath);
+    RemoveQuietly(sidePath);
 
     // A failed unpack still ends as complete: opening the game unpacks again.
     if (env) {
