@@ -22,6 +22,11 @@ done
 "$top/tools/install-deps.sh"
 
 cmake_args=(-G Ninja -DMARLUNE_BENCH=OFF)
+# A compiler cache, when the machine has one, keeps rebuilds of other checkouts short.
+if command -v ccache >/dev/null 2>&1; then
+    cmake_args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$top")}"
+fi
 ctest_args=(--output-on-failure --timeout 600 -j2)
 case "$mode" in
     release) dir=build-tests; cmake_args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
