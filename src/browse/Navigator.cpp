@@ -1,0 +1,52 @@
+#include "browse/Navigator.h"
+
+namespace browse {
+
+std::optional<TabCounts>
+CountTabs(const store::GameCatalogue& catalogue, const store::CategoryTree& tree, int category, int sub)
+{
+    const store::SubCategoryNode* node = FindSubCategory(tree, category, sub);
+    if (node == nullptr) {
+        return std::nullopt;
+    }
+    TabCounts counts;
+    counts.online = CountOnlineGames(catalogue, *node);
+    for (const auto& [key, record] : catalogue) {
+        if (record.state == store::game_state::Downloaded && MessageId(key)) {
+            ++counts.local;
+        }
+    }
+    return counts;
+}
+
+int Navigator::ChooseCategory(int id)
+{
+    const int previous = m_category;
+    m_category = id;
+    return previous;
+}
+
+bool Navigator::ChooseSubCategory(const store::CategoryTree& tree, int category, int sub)
+{
+    if (category != m_category || FindSubCategory(tree, category, sub) == nullptr) {
+        return false;
+    }
+    m_subCategory = sub;
+    return true;
+}
+
+std::optional<ListView> Navigator::ChooseTab(int tab)
+{
+    if (tab != OnlineTab && tab != LocalTab) {
+        return std::nullopt;
+    }
+    m_online = tab == OnlineTab;
+    ListView view;
+    view.category = m_category;
+    view.subCategory = m_subCategory;
+    view.local = !m_online;
+    view.kind = m_online ? ListView::OnlineKind : ListView::LocalKind;
+    return view;
+}
+
+} // namespace browse
