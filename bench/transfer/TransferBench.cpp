@@ -74,7 +74,7 @@ private:
 class NoUnpack : public transfer::TransferEnv
 {
 public:
-    bool Unpack(const std::string&, const std::string&) const override { return true; }
+    bool Unpack(const std::string&, const std::string&, const std::atomic<bool>&) const override { return true; }
 };
 
 std::string ReadBase()

@@ -7,16 +7,23 @@
 
 namespace install {
 
-std::optional<std::string> DecodeEntryName(std::string_view raw, bool utf8Flag)
+void NameEncodingVote::Add(std::string_view raw, bool utf8Flag)
+{
+    if (!utf8Flag && !platform::IsValidUtf8(raw)) {
+        m_result = NameEncoding::Cp936;
+    }
+}
+
+std::optional<std::string> DecodeEntryName(std::string_view raw, bool utf8Flag, NameEncoding names)
 {
     if (raw.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
     std::optional<std::string> name;
-    if (platform::IsValidUtf8(raw)) {
-        name = std::string(raw);
-    } else if (!utf8Flag) {
+    if (!utf8Flag && names == NameEncoding::Cp936) {
         name = platform::Cp936ToUtf8(raw);
+    } else if (platform::IsValidUtf8(raw)) {
+        name = std::string(raw);
     } // a name flagged as UTF-8 that is not is damaged: no guessing
 
     if (name) {

@@ -2,15 +2,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
+#include <optional>
 #include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "install/Unpack.h"
+#include "platform/Cp936.h"
 #include "platform/FileIo.h"
 #include "platform/Launch.h"
 #include "platform/Profile.h"
+#include "platform/Utf.h"
 #include "platform/XdgDirs.h"
 
 namespace install {
@@ -77,11 +82,65 @@ std::string QuoteExecArgument(std::string_view argument)
     return out;
 }
 
+// index.dat as UTF-8 text, read the way the package's names were: a byte-order mark says what it
+// is; otherwise each line is decoded by the names' rule first (so a value names the files exactly
+// as their unflagged names were unpacked) and by the other rule when it does not decode by that one
+// (a value in code page 936 can still name a file whose name was flagged as UTF-8). A line that
+// decodes by neither is left out.
+std::string DecodeIndexDat(std::string_view all, NameEncoding names)
+{
+    if (all.starts_with("\xFF\xFE") || all.starts_with("\xFE\xFF")) {
+        const bool bigEndian = all[0] == '\xFE';
+        std::u16string units;
+        for (std::size_t i = 2; i + 1 < all.size(); i += 2) {
+            const auto b0 = static_cast<unsigned char>(all[i]);
+            const auto b1 = static_cast<unsigned char>(all[i + 1]);
+            units.push_back(static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0));
+        }
+        return platform::Utf16ToUtf8(units);
+    }
+    if (all.starts_with("\xEF\xBB\xBF")) {
+        all.remove_prefix(3);
+        names = NameEncoding::Utf8;
+    }
+    auto asUtf8 = [](std::string_view line) {
+        return platform::IsValidUtf8(line) ? std::optional<std::string>(line) : std::nullopt;
+    };
+    std::string text;
+    while (!all.empty()) {
+        const std::size_t end = all.find('\n');
+        const std::string_view line = all.substr(0, end);
+        all.remove_prefix(end == std::string_view::npos ? all.size() : end + 1);
+        std::optional<std::string> decoded = names == NameEncoding::Cp936 ? platform::Cp936ToUtf8(line) : asUtf8(line);
+        if (!decoded) {
+            decoded = names == NameEncoding::Cp936 ? asUtf8(line) : platform::Cp936ToUtf8(line);
+        }
+        if (decoded) {
+            text += *decoded;
+            text += '\n';
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 std::string ReadExecutableName(const fs::path& gameFolder)
 {
-    std::string name = platform::GetProfileString(gameFolder / "index.dat", "config", "file", "");
+    const fs::path file = gameFolder / "index.dat";
+    std::string name;
+    if (const std::optional<NameEncoding> names = UnpackedNames(gameFolder)) {
+        std::ifstream in(file, std::ios::binary);
+        // A configuration file is a few lines; a huge one is read only as far as any sane one goes.
+        std::string bytes(1 << 20, '\0');
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(in.gcount()));
+        name = platform::ProfileStringFromText(DecodeIndexDat(bytes, *names), "config", "file", "");
+    } else {
+        name = platform::GetProfileString(file, "config", "file", "");
+    }
+    // A NUL ends the value, as it ends a string for the system: nothing after it reaches a path.
+    name.resize(std::min(name.size(), name.find('\0')));
     std::replace(name.begin(), name.end(), '\\', '/');
     return ClimbsOut(name) ? std::string() : name;
 }
@@ -96,10 +155,19 @@ std::string ExecutablePathForRemove(std::string_view gameFolder, std::string_vie
     return std::string(gameFolder) + "/" + std::string(name);
 }
 
-bool ExecutableExists(const fs::path& path)
+bool ExecutableExists(const fs::path& gameFolder, const fs::path& path)
 {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
+    struct stat file
+    {};
+    if (lstat(path.c_str(), &file) != 0 || !S_ISREG(file.st_mode)) {
+        return false;
+    }
+    // index.dat itself (however it is named: "index.dat", "./index.dat", "bin/../index.dat") is
+    // the configuration, never the game.
+    struct stat config
+    {};
+    return lstat((gameFolder / "index.dat").c_str(), &config) != 0 || config.st_dev != file.st_dev
+           || config.st_ino != file.st_ino;
 }
 
 bool EnsureExecutable(const fs::path& path)

@@ -8,17 +8,20 @@
 
 namespace install {
 
-// The "file" value of section "config" of the folder's index.dat, with "\" turned into "/". Empty
-// when the file, section or key is missing, and when the value would leave the game folder (".."):
-// a game never names a program outside its own folder.
+// The "file" value of section "config" of the folder's index.dat, with "\" turned into "/" and cut
+// at its first NUL. The file is read by the rule its package's names were read by (Unpack.h), so
+// the value names the files as they were unpacked; a folder without that record is read as UTF-8
+// when valid, else as code page 936. Empty when the file, section or key is missing, and when the
+// value would leave the game folder (".."): a game never names a program outside its own folder.
 [[nodiscard]] std::string ReadExecutableName(const std::filesystem::path& gameFolder);
 
 // The executable's path when opening: the game folder (ending in "/") and the name joined as is.
 [[nodiscard]] std::string ExecutablePathForOpen(std::string_view gameFolder, std::string_view name);
 // The executable's path when removing: the game folder (no trailing "/"), "/" and the name.
 [[nodiscard]] std::string ExecutablePathForRemove(std::string_view gameFolder, std::string_view name);
-// True when the path names an existing regular file (an empty name names the folder, never a file).
-[[nodiscard]] bool ExecutableExists(const std::filesystem::path& path);
+// True when the path names an existing regular file itself (not a link, not a folder: an empty name
+// names the folder) other than the game folder's index.dat.
+[[nodiscard]] bool ExecutableExists(const std::filesystem::path& gameFolder, const std::filesystem::path& path);
 // Gives a regular file that lacks the owner's execute bit the execute bits of whoever may read it,
 // so a game packaged without Unix permissions can start. True when it is executable afterwards.
 [[nodiscard]] bool EnsureExecutable(const std::filesystem::path& path);

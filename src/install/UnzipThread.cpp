@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "install/GameConfig.h"
-#include "install/ZipFile.h"
+#include "install/Unpack.h"
 #include "platform/Launch.h"
 #include "platform/Processes.h"
 #include "platform/Trash.h"
@@ -59,11 +59,13 @@ UnzipThread::~UnzipThread()
 
 void UnzipThread::Start()
 {
+    m_stopping.store(false);
     m_thread.Start();
 }
 
 void UnzipThread::Stop()
 {
+    m_stopping.store(true); // an unpacking under way ends at its next chunk
     m_thread.Stop();
 }
 
@@ -102,24 +104,27 @@ std::uint32_t UnzipThread::OpenGame(std::uint32_t id)
         }
         std::string name = ReadExecutableName(gameFolder);
         std::string executable = ExecutablePathForOpen(gameFolder, name);
-        return {name, name.empty() || !ExecutableExists(executable) ? std::string() : executable};
+        return {name, name.empty() || !ExecutableExists(gameFolder, executable) ? std::string() : executable};
     };
 
-    if (IsFolder(gameFolder)) {
+    // Only a folder whose last unpacking ran to its end counts as installed; anything else is
+    // unpacked again from the package.
+    if (IsFolder(gameFolder) && UnpackedNames(gameFolder)) {
         auto [name, executable] = installedExecutable();
         if (!executable.empty()) {
             (void)StartGame(executable, gameFolder, name); // the start's own result is not looked at
             return finish(msg::open_result::Started);
         }
     }
-    {
-        CZipFile zip; // closed and released before anything is started
-        if (!zip.Open(package)) {
-            return finish(msg::open_result::PackageUnreadable);
-        }
-        if (!zip.ExtractAll(gameFolder)) {
-            return finish(msg::open_result::ExtractFailed);
-        }
+    switch (UnpackGame(package, gameFolder, &m_stopping)) {
+    case UnpackResult::Unpacked:
+        break;
+    case UnpackResult::PackageUnreadable:
+        return finish(msg::open_result::PackageUnreadable);
+    case UnpackResult::Failed:
+        return finish(msg::open_result::ExtractFailed);
+    case UnpackResult::Stopped:
+        return msg::open_result::ExtractFailed; // the program is ending: nobody to tell
     }
     if (!IsFile(gameFolder + "index.dat")) {
         return finish(msg::open_result::NoConfig);
@@ -139,9 +144,10 @@ bool UnzipThread::RemoveGame(std::uint32_t id)
     if (IsFolder(gameFolder)) {
         const std::string name = ReadExecutableName(gameFolder);
         const std::string executable = ExecutablePathForRemove(gameFolder, name);
-        if (!name.empty() && ExecutableExists(executable) && !StopRunningCopies(executable)) {
+        if (!name.empty() && ExecutableExists(gameFolder, executable) && !StopRunningCopies(executable)) {
             return false; // a copy that cannot be ended keeps its files
         }
+        (void)ForgetUnpacked(gameFolder);
         (void)platform::MoveToTrash(gameFolder);
     }
     std::error_code ec;

@@ -6,6 +6,7 @@
 // wParam, and posts msg::GameAction to the main window: action Result with the outcome code in the
 // high word of lParam and the "tell the user" flag in its low word, and action Removed.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -30,13 +31,15 @@ public:
     UnzipThread& operator=(UnzipThread&&) = delete;
 
     void Start();
-    // Lets the request being handled finish and drops the rest. Not from the thread itself.
+    // Ends the request being handled (an unpacking stops at its next chunk, its game counts as not
+    // unpacked and nothing is posted for it) and drops the rest. Not from the thread itself.
     void Stop();
     // The handle to post msg::UnzipOpen and msg::UnzipRemove to.
     platform::WindowHandle Handle() const { return m_thread.Handle(); }
 
     // The two jobs, as the thread runs them. OpenGame posts and returns the outcome code
-    // (platform::msg::open_result). RemoveGame posts action Removed and returns true, or returns
+    // (platform::msg::open_result); a game counts as installed only when its last unpacking ended
+    // (Unpack.h), else it is unpacked again from its package. RemoveGame posts action Removed and returns true, or returns
     // false (posting nothing) when a running copy of the game could not be stopped.
     std::uint32_t OpenGame(std::uint32_t id);
     bool RemoveGame(std::uint32_t id);
@@ -48,6 +51,7 @@ private:
     const std::string m_programDir;
     const platform::WindowHandle m_mainWindow;
     const ShortcutSetting m_shortcut;
+    std::atomic<bool> m_stopping{false};
     platform::MessageThread m_thread;
 };
 

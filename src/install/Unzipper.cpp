@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <fstream>
 #include <unordered_set>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include <minizip/unzip.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "install/EntryName.h"
 #include "platform/FileIo.h"
@@ -21,6 +23,26 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t MadeOnUnix = 3;
 constexpr std::uint32_t Utf8NameFlag = 1u << 11;
 constexpr std::uint32_t EncryptedFlag = 1u << 0;
+constexpr std::uint32_t Stored = 0;
+constexpr std::uint32_t Deflated = 8;
+
+// The process's file mode creation mask, read without changing it (umask() can only be read by
+// setting it, which would race with other threads creating files). 022 when it cannot be read.
+mode_t ProcessUmask()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            try {
+                return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8) & 0777);
+            } catch (...) {
+                break;
+            }
+        }
+    }
+    return 022;
+}
 
 // The DOS date and time as seconds since the epoch, read as local time; nothing when impossible.
 std::optional<std::time_t> DosToTime(std::uint32_t dosDateTime)
@@ -93,6 +115,9 @@ struct CUnzipper::Impl
 {
     unzFile archive = nullptr;
     bool emptyArchive = false; // open, with no entries (see IsEmptyArchive)
+    NameEncoding names = NameEncoding::Utf8;
+    const std::atomic<bool>* stop = nullptr;
+    mode_t createMask = 022; // the process umask, read when an extraction begins
     fs::path defaultFolder;
     std::vector<char> nameBuffer = std::vector<char>(65536);
     std::vector<char> chunk = std::vector<char>(ChunkSize);
@@ -105,7 +130,33 @@ struct CUnzipper::Impl
     bool MakeFolderBelow(const fs::path& relative);
     bool ExtractFile(const ZipEntryInfo& info, const fs::path& relative);
     std::optional<ZipEntryInfo> CurrentInfo();
+    void DecideNames();
+    bool Stopping() const { return stop != nullptr && stop->load(); }
 };
+
+// Every unflagged name of the package votes; the walk ends on the first entry.
+void CUnzipper::Impl::DecideNames()
+{
+    NameEncodingVote vote;
+    for (int more = unzGoToFirstFile(archive); more == UNZ_OK; more = unzGoToNextFile(archive)) {
+        unz_file_info64 raw{};
+        if (unzGetCurrentFileInfo64(archive,
+                                    &raw,
+                                    nameBuffer.data(),
+                                    static_cast<uLong>(nameBuffer.size()),
+                                    nullptr,
+                                    0,
+                                    nullptr,
+                                    0)
+            != UNZ_OK) {
+            break;
+        }
+        const std::size_t length = std::min<std::size_t>(raw.size_filename, nameBuffer.size());
+        vote.Add(std::string_view(nameBuffer.data(), length), (raw.flag & Utf8NameFlag) != 0);
+    }
+    names = vote.Result();
+    unzGoToFirstFile(archive);
+}
 
 bool CUnzipper::Impl::Begin(const fs::path& folder)
 {
@@ -114,6 +165,7 @@ bool CUnzipper::Impl::Begin(const fs::path& folder)
     }
     root = folder;
     knownFolders.clear();
+    createMask = ProcessUmask();
     return true;
 }
 
@@ -134,15 +186,15 @@ bool CUnzipper::Impl::ExtractCurrent()
             return false;
         }
         if (mode && !relative->empty()) {
-            chmod((root / *relative).c_str(), static_cast<mode_t>((*mode & 0777) | 0700));
+            chmod((root / *relative).c_str(), static_cast<mode_t>(((*mode & 0777) | 0700) & ~createMask));
         }
         return true;
     }
     if (type != 0 && type != S_IFREG) {
         return true; // symbolic links, devices, pipes: never created
     }
-    if (relative->empty()) {
-        return false;
+    if (relative->empty() || (info->method != Stored && info->method != Deflated)) {
+        return false; // another method would be copied out raw, as if it were the file
     }
     return ExtractFile(*info, *relative);
 }
@@ -196,7 +248,15 @@ bool CUnzipper::Impl::ExtractFile(const ZipEntryInfo& info, const fs::path& rela
     }
     bool ok = unzOpenCurrentFile(archive) == UNZ_OK;
     if (ok) {
+        // What is written must be exactly the declared size with the declared CRC, counted here:
+        // the unzip layer leaves data that ends early or runs on unchecked.
+        std::uint64_t written = 0;
+        uLong crc = crc32(0L, Z_NULL, 0);
         for (;;) {
+            if (Stopping()) {
+                ok = false;
+                break;
+            }
             int got = unzReadCurrentFile(archive, chunk.data(), static_cast<unsigned>(chunk.size()));
             if (got < 0) {
                 ok = false;
@@ -205,18 +265,22 @@ bool CUnzipper::Impl::ExtractFile(const ZipEntryInfo& info, const fs::path& rela
             if (got == 0) {
                 break;
             }
-            if (!platform::WriteAll(fd, chunk.data(), static_cast<std::size_t>(got))) {
+            written += static_cast<std::uint64_t>(got);
+            if (written > info.uncompressedSize
+                || !platform::WriteAll(fd, chunk.data(), static_cast<std::size_t>(got))) {
                 ok = false;
                 break;
             }
+            crc = crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(got));
         }
-        // The CRC is checked here, once the whole entry was read.
+        ok = ok && written == info.uncompressedSize && static_cast<std::uint32_t>(crc) == info.crc;
         ok = unzCloseCurrentFile(archive) == UNZ_OK && ok;
     }
     if (ok && mode) {
-        // The stored permissions, without set-id or sticky bits; the owner keeps read and write so
-        // the game can be unpacked again and deleted.
-        ok = fchmod(fd, static_cast<mode_t>((*mode & 0777) | 0600)) == 0;
+        // The stored permissions, without set-id or sticky bits and less the process's umask (a
+        // file stored 0777 must not become writable by every user); the owner keeps read and
+        // write so the game can be unpacked again and deleted.
+        ok = fchmod(fd, static_cast<mode_t>(((*mode & 0777) | 0600) & ~createMask)) == 0;
     }
     if (ok) {
         (void)SetTimes(fd, info.dosDateTime); // an impossible date keeps the time of writing
@@ -259,7 +323,7 @@ std::optional<ZipEntryInfo> CUnzipper::Impl::CurrentInfo()
     info.externalAttributes = static_cast<std::uint32_t>(raw.external_fa);
     info.comment.assign(comment, std::min<std::size_t>(raw.size_file_comment, sizeof comment - 1));
     std::size_t nameLength = std::min<std::size_t>(raw.size_filename, name.size());
-    info.name = DecodeEntryName(std::string_view(name.data(), nameLength), (info.flags & Utf8NameFlag) != 0)
+    info.name = DecodeEntryName(std::string_view(name.data(), nameLength), (info.flags & Utf8NameFlag) != 0, names)
                     .value_or(std::string());
     return info;
 }
@@ -278,6 +342,10 @@ bool CUnzipper::Open(const fs::path& path)
     Close();
     m_impl->archive = unzOpen64(path.c_str());
     m_impl->emptyArchive = m_impl->archive == nullptr && IsEmptyArchive(path);
+    m_impl->names = NameEncoding::Utf8;
+    if (m_impl->archive != nullptr) {
+        m_impl->DecideNames();
+    }
     if (IsOpen()) {
         m_impl->defaultFolder = fs::path(path).replace_extension();
     }
@@ -302,6 +370,16 @@ bool CUnzipper::IsOpen() const
 const fs::path& CUnzipper::DefaultFolder() const
 {
     return m_impl->defaultFolder;
+}
+
+NameEncoding CUnzipper::Names() const
+{
+    return m_impl->names;
+}
+
+void CUnzipper::SetStopFlag(const std::atomic<bool>* stop)
+{
+    m_impl->stop = stop;
 }
 
 std::optional<std::uint64_t> CUnzipper::EntryCount() const
@@ -352,7 +430,7 @@ bool CUnzipper::ExtractAll(const fs::path& folder)
         return false;
     }
     for (std::uint64_t index = 0;; ++index) {
-        if (!m_impl->ExtractCurrent()) {
+        if (m_impl->Stopping() || !m_impl->ExtractCurrent()) {
             return false;
         }
         if (!GoToNextEntry()) {

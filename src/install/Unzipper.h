@@ -3,12 +3,15 @@
 // Zip extraction over the minizip unzip layer. One object reads one archive at a time; it is not
 // shared between threads.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "install/EntryName.h"
 
 namespace install {
 
@@ -45,13 +48,18 @@ public:
     CUnzipper(CUnzipper&&) = delete;
     CUnzipper& operator=(CUnzipper&&) = delete;
 
-    // Closes any open archive and opens this one. True when an archive is open.
+    // Closes any open archive and opens this one, deciding from all its names how the unflagged
+    // ones are read (NameEncoding). True when an archive is open.
     [[nodiscard]] bool Open(const std::filesystem::path& path);
     void Close();
     bool IsOpen() const;
     // The archive path without its extension (set by a successful Open()).
     const std::filesystem::path& DefaultFolder() const;
-
+    // How the open archive's unflagged names are read.
+    [[nodiscard]] NameEncoding Names() const;
+    // A flag that, once set (from any thread), makes the extraction stop before its next chunk and
+    // fail; the file being written is removed. Null for none. Set before extracting.
+    void SetStopFlag(const std::atomic<bool>* stop);
     // The number of entries the archive declares; nothing when no archive is open or it is unreadable.
     [[nodiscard]] std::optional<std::uint64_t> EntryCount() const;
     // False at the end of the list or on an error.
@@ -65,9 +73,10 @@ public:
     // Unpacks every entry into the folder, stopping at the first failure. False when no archive is
     // open, the folder is empty or cannot be made, or the archive has no entries.
     [[nodiscard]] bool ExtractAll(const std::filesystem::path& folder);
-    // Unpacks the current entry into the folder. An entry whose name would leave the folder, or that
-    // cannot be decoded, fails and writes nothing; symbolic links and other special entries are
-    // skipped (true, nothing written). A file is written whole or removed again.
+    // Unpacks the current entry into the folder. An entry whose name would leave the folder, that
+    // cannot be decoded, or that is packed by a method other than stored (0) or deflate (8) fails
+    // and writes nothing; symbolic links and other special entries are skipped (true, nothing
+    // written). A file is written whole, exactly its declared size with its CRC-32, or removed again.
     [[nodiscard]] bool ExtractEntry(const std::filesystem::path& folder);
 
     // Makes the folder and its missing parents; true when it exists as a folder afterwards.

@@ -23,6 +23,10 @@ public:
     [[nodiscard]] bool ExtractAll(const std::filesystem::path& folder) override;
     [[nodiscard]] bool ExtractEntry(std::string_view name, const std::filesystem::path& folder) override;
     void Close() override;
+    // How the package's unflagged names are read (decided by Open()).
+    [[nodiscard]] NameEncoding Names() const { return m_unzipper.Names(); }
+    // See CUnzipper::SetStopFlag.
+    void SetStopFlag(const std::atomic<bool>* stop) { m_unzipper.SetStopFlag(stop); }
 
 private:
     CUnzipper m_unzipper;

@@ -16,9 +16,9 @@ std::optional<std::uint64_t> TransferEnv::FreeBytes(const std::string& dir) cons
     return static_cast<std::uint64_t>(info.f_bavail) * static_cast<std::uint64_t>(info.f_frsize);
 }
 
-bool TransferEnv::Unpack(const std::string& package, const std::string& folder) const
+bool TransferEnv::Unpack(const std::string& package, const std::string& folder, const std::atomic<bool>& stop) const
 {
-    return install::UnpackPackage(package, folder);
+    return install::UnpackPackage(package, folder, &stop);
 }
 
 std::shared_ptr<const TransferEnv> SystemTransferEnv()

@@ -183,9 +183,10 @@ void TransferItem::Work(const std::string& programDir, const std::shared_ptr<con
     }
     RemoveQuietly(sidePath);
 
-    // A failed unpack still ends as complete: opening the game unpacks again.
+    // A failed or stopped unpack still ends as complete: its game does not count as unpacked, so
+    // opening it unpacks again from the package and reports the outcome.
     if (env) {
-        (void)env->Unpack(m_packagePath, GameFolder(programDir, m_gameId));
+        (void)env->Unpack(m_packagePath, GameFolder(programDir, m_gameId), m_control.stop);
     }
     m_control.hold.store(true);
     PostEvent(event::Complete);

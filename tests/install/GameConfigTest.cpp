@@ -7,6 +7,7 @@
 
 #include "Sandbox.h"
 #include "ZipBuilder.h"
+#include "install/Unpack.h"
 
 using namespace test_zip;
 namespace fs = std::filesystem;
@@ -44,6 +45,17 @@ INSTANTIATE_TEST_SUITE_P(Cases,
                                            NameCase{"[config]\nfile=..\\..\\..\\bin\\sh\n", ""},
                                            NameCase{"[config]\nfile=a/../../x\n", ""},
                                            NameCase{"", ""}));
+
+TEST(ExecutableNamesNul, AValueEndsAtItsFirstNul)
+{
+    Sandbox box;
+    const std::string config("[config]\r\nfile=start.desktop\0\0start.sh\r\n", 36);
+    ASSERT_TRUE(WriteZip(box.Package(2), {File("index.dat", config)}));
+    ASSERT_TRUE(install::UnpackPackage(box.Package(2), box.GameFolder(2)));
+    EXPECT_EQ(install::ReadExecutableName(box.GameFolder(2)), "start.desktop"); // read by the package's rule
+    ASSERT_TRUE(install::ForgetUnpacked(box.GameFolder(2)));
+    EXPECT_EQ(install::ReadExecutableName(box.GameFolder(2)), "start.desktop"); // read without it
+}
 
 TEST(ShortcutNames, LastPartWithItsExtensionReplaced)
 {
@@ -113,9 +125,10 @@ TEST(Executables, ExistenceAndExecuteBits)
     const fs::path file = box.GameFolder(1) / "run.sh";
     WriteFile(file, "#!/bin/sh\n");
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_FALSE(install::ExecutableExists(box.GameFolder(1))); // an empty name names the folder
-    EXPECT_FALSE(install::ExecutableExists(install::ExecutablePathForOpen(box.GameFolder(1).string() + "/", "")));
-    EXPECT_TRUE(install::ExecutableExists(file));
+    const fs::path folder = box.GameFolder(1);
+    EXPECT_FALSE(install::ExecutableExists(folder, folder)); // an empty name names the folder
+    EXPECT_FALSE(install::ExecutableExists(folder, install::ExecutablePathForOpen(folder.string() + "/", "")));
+    EXPECT_TRUE(install::ExecutableExists(folder, file));
     EXPECT_EQ(install::ExecutablePathForOpen("/p/game/7/", "a.sh"), "/p/game/7/a.sh");
     EXPECT_EQ(install::ExecutablePathForRemove("/p/game/7", "a.sh"), "/p/game/7/a.sh");
 

@@ -7,6 +7,7 @@
 
 #include "GameFixture.h"
 #include "WaitFor.h"
+#include "install/Unpack.h"
 #include "platform/Messages.h"
 
 using namespace test_zip;
@@ -101,6 +102,44 @@ TEST_F(OpenGame, InstalledGameStartsWithoutItsPackageAndIsRepairedFromIt)
     EXPECT_EQ(m_sink.Count(), 4u);
 }
 
+TEST_F(OpenGame, AFailedUnpackNeverLooksInstalled)
+{
+    const std::string bzip2 = "BZh91AY&SY#!/bin/sh\n";
+    std::vector<Item> damaged = GamePackage(RecordingScript, true);
+    damaged.push_back(Raw("data/level2.dat", bzip2, 12, bzip2.size(), Crc(bzip2))); // after the game's files
+    ASSERT_TRUE(MakePackage(14, damaged));
+    EXPECT_FALSE(install::UnpackPackage(m_box.Package(14), Folder(14))); // as the download unpacks it
+    ASSERT_TRUE(fs::exists(Folder(14) / "bin/start.sh"));
+    EXPECT_EQ(m_unzip.OpenGame(14), msg::open_result::ExtractFailed); // unpacked again, and told
+    EXPECT_EQ(Last().lParam, platform::PackWords(msg::open_result::ExtractFailed, 1));
+
+    ASSERT_TRUE(MakePackage(14, GamePackage(RecordingScript, true)));
+    EXPECT_EQ(m_unzip.OpenGame(14), msg::open_result::Started);
+    EXPECT_TRUE(WaitFor([&] { return fs::exists(Folder(14) / "ran.txt"); }));
+    EXPECT_TRUE(install::UnpackedNames(Folder(14)));
+    ASSERT_TRUE(MakePackage(14, damaged));
+    EXPECT_FALSE(install::UnpackPackage(m_box.Package(14), Folder(14)));
+    EXPECT_FALSE(install::UnpackedNames(Folder(14))); // forgotten before the first entry
+    EXPECT_FALSE(ReadFile(Folder(14) / "index.dat").empty());
+}
+
+TEST_F(OpenGame, IndexDatIsReadByTheRuleOfItsPackagesNames)
+{
+    // The bytes C3 A9 are é in UTF-8 and another character in code page 936; index.dat also holds
+    // a comment (游戏) in code page 936, so it is not valid UTF-8 as a whole.
+    const std::string config = "; \xD3\xCE\xCF\xB7\r\n[config]\r\nfile=\xC3\xA9.sh\r\n";
+    const std::vector<Item> utf8Names = {File("index.dat", config), Script("\xC3\xA9.sh", RecordingScript)};
+    std::vector<Item> cp936Names = utf8Names;
+    cp936Names.push_back(File("\xD6\xD0.txt", "x")); // 中.txt: not UTF-8
+    ASSERT_TRUE(MakePackage(51, utf8Names));
+    ASSERT_TRUE(MakePackage(52, cp936Names));
+    for (int id : {51, 52}) {
+        EXPECT_EQ(m_unzip.OpenGame(id), msg::open_result::Started) << id;
+        EXPECT_TRUE(WaitFor([&] { return fs::exists(Folder(id) / "ran.txt"); })) << id;
+    }
+    EXPECT_TRUE(fs::exists(Folder(51) / "é.sh"));
+}
+
 TEST_F(OpenGame, ShortcutMadeOnceWhenTheSettingIsOn)
 {
     ASSERT_TRUE(MakePackage(9, GamePackage(RecordingScript, true)));
@@ -166,7 +205,19 @@ INSTANTIATE_TEST_SUITE_P(
                     {File("index.dat", "[config]\nfile=../../../../../../bin/true\n")},
                     true,
                     msg::open_result::NoExecutable},
-        FailureCase{"EmptyName", {File("index.dat", "[config]\nfile=\n")}, true, msg::open_result::NoExecutable}),
+        FailureCase{"EmptyName", {File("index.dat", "[config]\nfile=\n")}, true, msg::open_result::NoExecutable},
+        FailureCase{"NamesItsOwnIndexDat",
+                    {File("index.dat", "[config]\nfile=index.dat\n")},
+                    true,
+                    msg::open_result::NoExecutable},
+        FailureCase{"NamesIndexDatThroughDot",
+                    {File("index.dat", "[config]\nfile=./index.dat\n")},
+                    true,
+                    msg::open_result::NoExecutable},
+        FailureCase{"NamesAFolder",
+                    {File("index.dat", "[config]\nfile=bin\n"), Folder("bin/")},
+                    true,
+                    msg::open_result::NoExecutable}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(OpenGame, RemovingStopsOnlyTheRunningCopyOfThatGame)

@@ -1,5 +1,6 @@
 #include "GameFixture.h"
 #include "WaitFor.h"
+#include "install/Unpack.h"
 #include "platform/Messages.h"
 
 using namespace test_zip;
@@ -55,6 +56,30 @@ TEST(UnzipThreadWindowGone, NothingReachesAHandleThatIsGone)
     ASSERT_TRUE(platform::PostMessageTo(unzip.Handle(), msg::UnzipRemove, platform::PackWords(4, 0), 0));
     ASSERT_TRUE(WaitFor([&] { return !fs::exists(box.Package(4)); })); // both were handled
     unzip.Stop();
+    EXPECT_EQ(sink.Count(), 0u);
+}
+
+TEST(UnzipThreadStop, StoppingDuringALongUnpackEndsBetweenChunks)
+{
+    Sandbox box;
+    RecordingWindow sink;
+    platform::ScopedWindow window(&sink);
+    install::UnzipThread unzip(box.ProgramDir(), window.Handle(), [] { return false; });
+    constexpr std::uint64_t Size = std::uint64_t{256} << 20;
+    std::uint32_t crc = 0;
+    ASSERT_TRUE(WriteZip(
+        box.Package(3),
+        {File("index.dat", "[config]\nfile=big.bin\n"), Raw("big.bin", DeflatedZeros(Size, crc), 8, Size, crc)}));
+    const fs::path big = box.GameFolder(3) / "big.bin";
+    unzip.Start();
+    ASSERT_TRUE(platform::PostMessageTo(unzip.Handle(), msg::UnzipOpen, platform::PackWords(3, 0), 0));
+    ASSERT_TRUE(WaitFor([&] {
+        std::error_code ec;
+        return fs::file_size(big, ec) > 0 && !ec;
+    }));
+    unzip.Stop();
+    EXPECT_FALSE(fs::exists(big)); // the unfinished file is removed
+    EXPECT_FALSE(install::UnpackedNames(box.GameFolder(3)));
     EXPECT_EQ(sink.Count(), 0u);
 }
 

@@ -9,6 +9,7 @@
 #include "install/EntryName.h"
 #include "install/Unpack.h"
 #include "install/ZipFile.h"
+#include "platform/Cp936.h"
 
 using namespace test_zip;
 using install::CUnzipper;
@@ -219,14 +220,23 @@ TEST_F(ZipReading, NamesInUtf8AndCodePage936)
     flagged.utf8Flag = true;
     Item plain = File("\xE5\xAD\x98\xE6\xA1\xA3.txt", "utf8 unflagged"); // 存档.txt
     Item gbk = File("\xD6\xD0\xCE\xC4\\\xCE\xC4\xBC\xFE.txt", "gbk");    // 中文\文件.txt
-    ASSERT_TRUE(WriteZip(Zip(), {flagged, plain, gbk}));
+    ASSERT_TRUE(WriteZip(Zip(), {flagged, plain}));
     CZipFile zip;
     ASSERT_TRUE(zip.Open(Zip()));
+    EXPECT_EQ(zip.Names(), install::NameEncoding::Utf8);
     ASSERT_TRUE(zip.ExtractAll(Out()));
     EXPECT_EQ(ReadFile(Out() / "游戏" / "启动.txt"), "utf8 flagged");
     EXPECT_EQ(ReadFile(Out() / "存档.txt"), "utf8 unflagged");
+
+    // One unflagged name in code page 936 makes it a code page 936 package: every unflagged name
+    // is read so (the bytes of 存档 there are 瀛樻。), flagged ones stay UTF-8.
+    ASSERT_TRUE(WriteZip(Zip(), {flagged, plain, gbk}));
+    ASSERT_TRUE(zip.Open(Zip()));
+    EXPECT_EQ(zip.Names(), install::NameEncoding::Cp936);
+    ASSERT_TRUE(zip.ExtractAll(Out()));
     EXPECT_EQ(ReadFile(Out() / "中文" / "文件.txt"), "gbk");
     EXPECT_EQ(zip.Entries()[2].name, "中文/文件.txt");
+    EXPECT_EQ(zip.Entries()[1].name, *platform::Cp936ToUtf8(plain.name));
 
     Item lying = File("\xD6\xD0\xCE\xC4.txt", "not utf8"); // flagged, but code page 936 bytes
     lying.utf8Flag = true;
@@ -269,6 +279,46 @@ TEST_F(ZipReading, UnixPermissionsAreAppliedWithoutSpecialBits)
     ASSERT_TRUE(zip.Open(Zip()));
     ASSERT_TRUE(zip.ExtractAll(Out()));
     EXPECT_EQ(ReadFile(Out() / "readonly"), "new");
+}
+
+TEST_F(ZipReading, UnknownMethodsAndLyingSizesFailTheUnpacking)
+{
+    const std::string data = NoiseBytes(3000, 3);
+    const std::string bzip2 = "BZh91AY&SY" + data;
+    std::uint32_t zerosCrc = 0;
+    const std::string zeros = DeflatedZeros(5000, zerosCrc);
+    struct Case
+    {
+        const char* what;
+        Item item;
+    };
+    const Case cases[] = {
+        {"bzip2 copied out raw", Raw("game.sh", bzip2, 12, bzip2.size(), Crc(bzip2))},
+        {"stored, shorter than declared", Raw("game.sh", data, 0, data.size() + 500, Crc(data))},
+        {"deflated, shorter than declared", Raw("game.sh", zeros, 8, 6000, zerosCrc)},
+        {"CRC that does not match", Raw("game.sh", data, 0, data.size(), Crc(data) ^ 1)},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(Out());
+        ASSERT_TRUE(WriteZip(Zip(), {File("ok.txt", "fine"), c.item})) << c.what;
+        EXPECT_FALSE(install::UnpackPackage(Zip(), Out())) << c.what;
+        EXPECT_EQ(ReadFile(Out() / "ok.txt"), "fine") << c.what;
+        EXPECT_FALSE(fs::exists(Out() / "game.sh")) << c.what;
+    }
+    ASSERT_TRUE(WriteZip(Zip(), {Raw("a", data, 0, data.size(), Crc(data)), Raw("z", zeros, 8, 5000, zerosCrc)}));
+    EXPECT_TRUE(install::UnpackPackage(Zip(), Out()));
+    EXPECT_EQ(ReadFile(Out() / "z"), std::string(5000, '\0'));
+}
+
+TEST_F(ZipReading, PackageModesAreMaskedByTheUmask)
+{
+    ASSERT_TRUE(WriteZip(Zip(), {Script("open.sh", "x", 0100777), Script("shared/", "", 040777)}));
+    const mode_t old = umask(027);
+    const bool unpacked = install::UnpackPackage(Zip(), Out());
+    umask(old);
+    ASSERT_TRUE(unpacked);
+    EXPECT_EQ(ModeOf(Out() / "open.sh") & 07777, 0750u);
+    EXPECT_EQ(ModeOf(Out() / "shared") & 07777, 0750u);
 }
 
 TEST_F(ZipReading, SingleEntryAndImpossibleDates)

@@ -126,10 +126,10 @@ public:
         const std::int64_t free = m_free.load();
         return free < 0 ? std::nullopt : std::optional<std::uint64_t>(static_cast<std::uint64_t>(free));
     }
-    bool Unpack(const std::string& package, const std::string& folder) const override
+    bool Unpack(const std::string& package, const std::string& folder, const std::atomic<bool>& stop) const override
     {
         ++unpacked;
-        return m_realUnpack ? TransferEnv::Unpack(package, folder) : true;
+        return m_realUnpack ? TransferEnv::Unpack(package, folder, stop) : true;
     }
     void SetFree(std::optional<std::uint64_t> free) { m_free.store(free ? static_cast<std::int64_t>(*free) : -1); }
 
