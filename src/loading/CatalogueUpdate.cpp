@@ -10,6 +10,7 @@
 #include "markup/TextEncoding.h"
 #include "platform/Messages.h"
 #include "platform/Utf.h"
+#include "transfer/AbortSignal.h"
 #include "transfer/Http.h"
 
 namespace loading {
@@ -25,13 +26,21 @@ void PostStage(platform::WindowHandle splash, std::uint32_t stage, platform::Par
 }
 
 // Fetches one picture of a new game; a path that would leave ico/ or pic/ is never requested.
-void FetchPicture(const std::string& serverBase, const fs::path& programDir, const std::string& cataloguePath)
+void FetchPicture(const std::string& serverBase,
+                  const fs::path& programDir,
+                  const std::string& cataloguePath,
+                  const transfer::FetchLimits& limits)
 {
     const std::string local = SafePicturePath(cataloguePath);
     if (local.empty()) {
         return;
     }
-    static_cast<void>(transfer::FetchFile(serverBase + "file/" + local, local, programDir.string()));
+    static_cast<void>(transfer::FetchFile(serverBase + "file/" + local, local, programDir.string(), limits));
+}
+
+bool Aborted(const UpdateOptions& options)
+{
+    return options.abort != nullptr && options.abort->Aborted();
 }
 
 } // namespace
@@ -87,7 +96,10 @@ void RunCatalogueUpdate(const store::DataFileLoader& loader,
     const std::string url = DayListUrl(base, DayNumber(ReadInstallDate(programDir), now));
 
     PostStage(splash, stage::FetchingList);
-    const std::string bytes = options.fetchList ? options.fetchList(url) : transfer::FetchListBytes(url);
+    std::string bytes;
+    if (!Aborted(options)) {
+        bytes = options.fetchList ? options.fetchList(url) : transfer::FetchListBytes(url, options.abort);
+    }
     const std::u16string text = DecodeDayList(bytes);
 
     PostStage(splash, stage::ReadingList);
@@ -114,11 +126,19 @@ void RunCatalogueUpdate(const store::DataFileLoader& loader,
     fs::create_directory(programDir / "pic", ec);
     const std::uint32_t total = static_cast<std::uint32_t>(update.size());
     std::uint32_t number = 0;
+    transfer::FetchLimits limits;
+    limits.abort = options.abort;
     for (const auto& [id, record] : update) {
+        if (Aborted(options)) {
+            break; // the pictures left resume at the next start
+        }
         PostStage(splash, stage::FetchingPictures, platform::PackWords(total, ++number));
-        FetchPicture(base, programDir, record.icopic);
+        FetchPicture(base, programDir, record.icopic, limits);
         for (const std::string& picture : record.pictures) {
-            FetchPicture(base, programDir, picture);
+            if (Aborted(options)) {
+                break;
+            }
+            FetchPicture(base, programDir, picture, limits);
         }
     }
 }

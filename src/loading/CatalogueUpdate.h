@@ -15,6 +15,10 @@
 #include "store/DataFileLoader.h"
 #include "store/GameCatalogue.h"
 
+namespace transfer {
+class AbortSignal;
+}
+
 namespace loading {
 
 struct UpdateOptions
@@ -25,6 +29,9 @@ struct UpdateOptions
     std::function<std::chrono::system_clock::time_point()> now = [] { return std::chrono::system_clock::now(); };
     // Fetches the day list: the body of a 200 answer, else empty (transfer::FetchListBytes).
     std::function<std::string(std::string_view url)> fetchList;
+    // Once aborted, every request of the update ends at once and no further one is made; the
+    // update then finishes with what it has. None: the update runs to its end.
+    transfer::AbortSignal* abort = nullptr;
 };
 
 // The day list's address: "<base>file/cls/<N>.xml".

@@ -13,6 +13,7 @@ LoadingTd::LoadingTd(store::Stores& stores, LoadingOptions options)
     : m_stores(stores)
     , m_options(std::move(options))
 {
+    m_options.update.abort = &m_abort;
     m_thread.On(platform::msg::LoadStart, [this](const platform::Message&) { RunLoading(); });
 }
 

@@ -14,6 +14,7 @@
 #include "loading/CatalogueUpdate.h"
 #include "platform/MessageThread.h"
 #include "store/Stores.h"
+#include "transfer/AbortSignal.h"
 
 namespace loading {
 
@@ -44,6 +45,12 @@ public:
     void Start() { m_thread.Start(); }
     // Lets a running loading finish, then joins. Not from the thread itself.
     void Stop() { m_thread.Stop(); }
+    // Ends every network request of the loading at once (the day list, every picture's header and
+    // body, a name lookup included) and makes the loading skip the network work left: it goes on
+    // with its local steps and posts its last stage as usual. Nothing fetched half-way counts as
+    // complete; a partial picture keeps its side file and resumes at the next start. Any thread,
+    // any time (before the loading starts, it then makes no request at all); idempotent.
+    void Abort() { m_abort.Abort(); }
     // The handle to post msg::LoadStart to.
     [[nodiscard]] platform::WindowHandle Handle() const { return m_thread.Handle(); }
 
@@ -56,6 +63,7 @@ private:
     store::Stores& m_stores;
     LoadingOptions m_options;
     std::atomic<platform::WindowHandle> m_splash{0};
+    transfer::AbortSignal m_abort;
     platform::MessageThread m_thread; // last: its handler uses the members above
 };
 

@@ -229,6 +229,9 @@ struct CurlSession::Impl
         curl_easy_reset(easy);
         curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        // A request ended while its name lookup still runs leaves the lookup behind instead of
+        // waiting for it: stopping, removing and every time limit hold whatever the resolver does.
+        curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
         if (timeLimit > 0) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "transfer/AbortSignal.h"
 #include "transfer/CurlSession.h"
 
 namespace transfer {
@@ -81,6 +82,14 @@ std::optional<fs::path> ContainedPath(std::string_view relativePath)
         }
     }
     return normal;
+}
+
+// Ends the session's request at once: what an abort does (under the signal's lock, so the session
+// still exists).
+void Halt(detail::RequestControl& control, detail::CurlSession& session)
+{
+    control.stop.store(true);
+    session.Wake();
 }
 
 } // namespace
@@ -266,12 +275,19 @@ bool LooksLikeUtf8(std::string_view bytes)
     return true;
 }
 
-FetchedBody
-FetchBody(std::string_view url, std::chrono::seconds timeLimit, std::chrono::seconds connectLimit, std::size_t maxBytes)
+FetchedBody FetchBody(std::string_view url,
+                      std::chrono::seconds timeLimit,
+                      std::chrono::seconds connectLimit,
+                      std::size_t maxBytes,
+                      AbortSignal* abort)
 {
     FetchedBody result;
     detail::CurlSession session;
     detail::RequestControl control;
+    const AbortSignal::Watch watch(abort, [&] { Halt(control, session); });
+    if (control.stop.load()) {
+        return result;
+    }
     detail::BodyRequest request;
     request.url = EscapeSpaces(url);
     request.timeLimitSeconds = static_cast<long>(timeLimit.count());
@@ -281,22 +297,23 @@ FetchBody(std::string_view url, std::chrono::seconds timeLimit, std::chrono::sec
     const detail::BodyAnswer answer = session.Get(request, sink, control);
     result.answered = answer.answered;
     result.status = answer.end == detail::RequestEnd::Done ? answer.status : 0;
-    if (sink.Overflow()) {
+    if (sink.Overflow() || answer.end != detail::RequestEnd::Done) {
         result.body.clear();
     }
     return result;
 }
 
-std::string FetchListBytes(std::string_view url)
+std::string FetchListBytes(std::string_view url, AbortSignal* abort)
 {
-    FetchedBody fetched = FetchBody(url);
+    FetchedBody fetched = FetchBody(url, ListTimeLimit, ListConnectLimit, 64u << 20, abort);
     if (fetched.body.empty() || fetched.status != 200) {
         return {};
     }
     return std::move(fetched.body);
 }
 
-FileFetch FetchFile(std::string_view url, std::string_view relativePath, std::string_view baseFolder)
+FileFetch
+FetchFile(std::string_view url, std::string_view relativePath, std::string_view baseFolder, const FetchLimits& limits)
 {
     const std::optional<fs::path> relative = ContainedPath(relativePath);
     if (!relative) {
@@ -308,8 +325,12 @@ FileFetch FetchFile(std::string_view url, std::string_view relativePath, std::st
 
     detail::CurlSession session;
     detail::RequestControl control;
+    const AbortSignal::Watch watch(limits.abort, [&] { Halt(control, session); });
+    if (control.stop.load()) {
+        return FileFetch::NoAnswer;
+    }
     const detail::HeadAnswer head = session.Head(address, HeaderTimeLimitSeconds, Referrer(), control);
-    if (head.headers.empty()) {
+    if (head.headers.empty() || head.end != detail::RequestEnd::Done) {
         return FileFetch::NoAnswer;
     }
     const std::int64_t expected = ContentLength(head.headers).value_or(0);

@@ -13,6 +13,8 @@
 
 namespace transfer {
 
+class AbortSignal;
+
 // The catalogue server's base address, ending in "/": the environment variable MARLUNE_SERVER when
 // it is set and not empty, else the build setting MARLUNE_SERVER_BASE. A missing final "/" is added.
 [[nodiscard]] std::string ServerBase();
@@ -77,15 +79,17 @@ struct FetchedBody
 
 // One GET of url (spaces escaped here) with the referrer, limited to timeLimit in all and
 // connectLimit to connect, keeping at most maxBytes of body (a longer body fails the request:
-// answered stays true but the status is reported as 0). Redirects are not followed.
+// answered stays true but the status is reported as 0). Redirects are not followed. An aborted
+// signal ends the request at once (or never starts it), and its body counts as not received.
 [[nodiscard]] FetchedBody FetchBody(std::string_view url,
                                     std::chrono::seconds timeLimit = ListTimeLimit,
                                     std::chrono::seconds connectLimit = ListConnectLimit,
-                                    std::size_t maxBytes = 64u << 20);
+                                    std::size_t maxBytes = 64u << 20,
+                                    AbortSignal* abort = nullptr);
 
 // The update list's bytes: the body of FetchBody when the status is 200 and the body is not empty,
 // else empty.
-[[nodiscard]] std::string FetchListBytes(std::string_view url);
+[[nodiscard]] std::string FetchListBytes(std::string_view url, AbortSignal* abort = nullptr);
 
 // How a file fetch ended.
 enum class FileFetch
@@ -100,12 +104,23 @@ enum class FileFetch
     CannotWrite,     // the local file could not be opened for appending
 };
 
+// What may stop a file fetch before its own time limits.
+struct FetchLimits
+{
+    // Aborting it ends the fetch's requests at once; what was written stays as a partial file with
+    // its side file.
+    AbortSignal* abort = nullptr;
+};
+
 // Fetches url (spaces escaped) into baseFolder/relativePath, resuming a partial file when its side
 // file holds the server's Last-Modified text: a header request (5 s limit, referrer), then a body
 // request for the missing range with the limit (missing bytes) div 5120 + 1 seconds. A partial file
 // whose side file is missing or differs, or which is longer than the server's file, is fetched
 // again from the start. An answer that cannot be the requested bytes (an error status, a redirect,
 // a range ignored) appends nothing. The file's folder must exist (the caller makes ico/ and pic/).
-[[nodiscard]] FileFetch FetchFile(std::string_view url, std::string_view relativePath, std::string_view baseFolder);
+[[nodiscard]] FileFetch FetchFile(std::string_view url,
+                                  std::string_view relativePath,
+                                  std::string_view baseFolder,
+                                  const FetchLimits& limits = {});
 
 } // namespace transfer
