@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Opens the client on the sample catalogue: serves the catalogue with nginx on loopback, prepares
 # the demo program folder BUILD_DIR/demo/ (marlune, skin.rcc and, on the first run, the sample
-# client gamelist.xml; what you do there is kept between runs) and starts the client. Without a
+# client gamelist.xml with the pictures an installation ships; what you do there is kept between
+# runs) and starts the client. Without a
 # display it runs under Xvfb, takes a screenshot after start-up, says where it is and closes the
 # client. nginx is stopped when the client ends.
 #
@@ -40,6 +41,7 @@ mkdir -p "$demo"
 cp "$build/bin/marlune" "$build/bin/skin.rcc" "$demo/"
 if [ ! -f "$demo/gamelist.xml" ]; then
     cp "$build/catalogue/client/gamelist.xml" "$demo/"
+    cp -r "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$demo/"
 fi
 export MARLUNE_SERVER="$base"
 

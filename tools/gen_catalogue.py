@@ -12,7 +12,8 @@ Modes:
   server     --out DIR
              the complete sample catalogue server tree: packages under download/, pictures under
              file/ico and file/pic, the 365 day lists under file/cls, and under client/ the
-             client's files that agree with it (gamelist.xml and the category document gamecls.xml).
+             client's files that agree with it (gamelist.xml, the category document gamecls.xml,
+             and in ico/ and pic/ the pictures of the games it knows, as an installation ships them).
 
 The sample catalogue is fixed: the same games, ids and texts on every run, so that the category
 document compiled into the program, the client's gamelist.xml and the server tree agree.
@@ -375,6 +376,13 @@ def write_tree(out):
     write_bytes(os.path.join(out, "client", "gamelist.xml"),
                 gamelist_text([g for g in games if g["id"] in known]).encode("utf-8"))
     write_bytes(os.path.join(out, "client", "gamecls.xml"), categories_text(category_assignment(games)).encode("utf-8"))
+    for g in games:
+        if g["id"] not in known:
+            continue
+        for rel in [g["icopic"]] + g["pictures"]:
+            local = os.path.join(out, "client", *rel.split("\\"))
+            os.makedirs(os.path.dirname(local), exist_ok=True)
+            shutil.copyfile(os.path.join(out, picture_path(rel)), local)
     write_bytes(os.path.join(out, ".generator"), generator_stamp().encode("ascii") + b"\n")
 
 

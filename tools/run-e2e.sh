@@ -99,6 +99,7 @@ prepare_folder() { # prepare_folder DIR
     mkdir -p "$1/run"
     chmod 700 "$1/run"
     cp "$build/bin/marlune" "$build/bin/skin.rcc" "$build/catalogue/client/gamelist.xml" "$1/"
+    cp -r "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$1/"
 }
 started=""
 start_program() { # start_program DIR LOG: the pid in $started (a child of this shell, so wait works)

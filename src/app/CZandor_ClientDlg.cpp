@@ -7,6 +7,7 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -16,6 +17,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
+#include "browse/GameId.h"
 #include "install/UnzipThread.h"
 #include "platform/Launch.h"
 #include "platform/Messages.h"
@@ -23,11 +25,15 @@
 #include "skin/WindowMove.h"
 #include "store/Stores.h"
 #include "transfer/DownControlThread.h"
+#include "views/GameSummaryCard.h"
+#include "views/InfoScreen.h"
+#include "views/ListDlg.h"
 #include "views/ModalRunner.h"
 #include "views/MsgBox.h"
 #include "views/NavigationBar.h"
 #include "views/QtText.h"
 #include "views/SkinTheme.h"
+#include "views/SubCategoryColumn.h"
 #include "views/UiTexts.h"
 
 namespace app {
@@ -55,6 +61,8 @@ constexpr int TrayPeriodMs = 70;
 // Skin-engine click values of this window's own objects.
 constexpr int SearchValue = 0;
 constexpr int SettingsValue = 1;
+// The category the window opens on: the day's newest games.
+constexpr int FirstCategory = 99;
 // Shown by the contact link.
 constexpr const char* ContactAddress = "support@marlune.example";
 
@@ -139,9 +147,15 @@ CZandor_ClientDlg::CZandor_ClientDlg(const views::SkinTheme& theme,
     searchFont.setStyleHint(QFont::SansSerif);
     m_searchBox->setFont(searchFont);
     m_searchBox->setFrame(false);
+    // Enter searches, as the search button does.
+    connect(m_searchBox, &QLineEdit::returnPressed, this, [this] { Search(); });
 
-    // The list panel and the info screen are child windows made by later work; both threads
-    // start here and report to this window.
+    m_list = new views::ListDlg(m_stores, m_theme, m_texts, m_programDir, Handle(), this);
+    m_info = new views::InfoScreen(m_theme, m_programDir, this);
+    m_list->show();
+    m_info->show();
+
+    // Both threads start here and report to this window.
     store::BoxSettings& settings = m_stores.settings;
     m_control = std::make_unique<transfer::DownControlThread>(Handle(), m_programDir, [&settings] {
         return static_cast<int>(settings.maxnum.Get());
@@ -156,6 +170,8 @@ CZandor_ClientDlg::CZandor_ClientDlg(const views::SkinTheme& theme,
     ApplyShape(MinWidth, MinHeight);
     BuildBackground(MinWidth, MinHeight);
     resize(MinWidth, MinHeight);
+    PlaceChildren(MinWidth, MinHeight);
+    m_searchBox->setFocus();
 
     m_timers[ProgressTimer].setInterval(ProgressPeriodMs);
     m_timers[ResumeTimer].setInterval(ResumeDelayMs);
@@ -301,19 +317,54 @@ void CZandor_ClientDlg::OnMessage(const platform::Message& message)
     }
 }
 
-void CZandor_ClientDlg::OnCategoryChosen(const platform::Message&)
+views::SubCategoryColumn* CZandor_ClientDlg::Column(int category) const
 {
-    // Empty: switching the sub-category column comes with category navigation.
+    const auto found = m_columns.find(category);
+    return found == m_columns.end() ? nullptr : found->second.get();
 }
 
-void CZandor_ClientDlg::OnSubCategoryChosen(const platform::Message&)
+void CZandor_ClientDlg::OnCategoryChosen(const platform::Message& message)
 {
-    // Empty: choosing a sub-category comes with category navigation.
+    const int id = static_cast<int>(HiWord(message.wParam));
+    if (views::SubCategoryColumn* old = Column(m_nav.Category())) {
+        old->ShowAll(false);
+    }
+    m_nav.ChooseCategory(id);
+    // The shown column reports its sub-category, which fills the list.
+    if (views::SubCategoryColumn* column = Column(id)) {
+        column->ShowAll(true);
+    }
+    update();
 }
 
-void CZandor_ClientDlg::OnTabChosen(const platform::Message&)
+void CZandor_ClientDlg::OnSubCategoryChosen(const platform::Message& message)
 {
-    // Empty: the online and local lists and their counts come with category navigation.
+    const int category = static_cast<int>(HiWord(message.wParam));
+    const int sub = static_cast<int>(LoWord(message.wParam));
+    if (!m_nav.ChooseSubCategory(m_stores.categories, category, sub)) {
+        return;
+    }
+    Post(msg::TabChosen, platform::PackWords(browse::Navigator::OnlineTab, 0), 0);
+    m_navigation->SelectTab(browse::Navigator::OnlineTab);
+}
+
+void CZandor_ClientDlg::OnTabChosen(const platform::Message& message)
+{
+    if (const std::optional<browse::ListView> view = m_nav.ChooseTab(static_cast<int>(HiWord(message.wParam)))) {
+        m_list->Fill(*view);
+    }
+    UpdateTabCounts();
+}
+
+void CZandor_ClientDlg::UpdateTabCounts()
+{
+    const std::optional<browse::TabCounts> counts =
+        browse::CountTabs(m_stores.catalogue, m_stores.categories, m_nav.Category(), m_nav.SubCategory());
+    if (!counts) {
+        return;
+    }
+    m_navigation->SetOnlineLocal(browse::Navigator::OnlineTab, false, counts->online);
+    m_navigation->SetOnlineLocal(browse::Navigator::LocalTab, false, counts->local);
 }
 
 void CZandor_ClientDlg::OnDownloadRequest(const platform::Message&)
@@ -326,9 +377,12 @@ void CZandor_ClientDlg::OnGameAction(const platform::Message&)
     // Empty: playing and removing games comes with game launch.
 }
 
-void CZandor_ClientDlg::OnGameChosen(const platform::Message&)
+void CZandor_ClientDlg::OnGameChosen(const platform::Message& message)
 {
-    // Empty: the summary card of the chosen game comes with category navigation.
+    const int id = static_cast<int>(HiWord(message.wParam));
+    m_nav.ChooseGame(id);
+    const auto record = id == 0 ? m_stores.catalogue.end() : m_stores.catalogue.find(browse::KeyOf(id));
+    m_card->ShowGame(record == m_stores.catalogue.end() ? store::GameRecord{} : record->second);
 }
 
 void CZandor_ClientDlg::OnDownloadCommand(const platform::Message&)
@@ -349,8 +403,19 @@ void CZandor_ClientDlg::OnCommandResult(const platform::Message&)
 
 void CZandor_ClientDlg::BuildNavigation()
 {
-    // Empty: the category buttons, sub-category columns and summary card come with category
-    // navigation (it fills the navigation bar and selects the day's newest games).
+    m_navigation->FillCategories(m_stores.categories);
+    // The first list is the online one; choosing the day's newest games below fills it again.
+    Post(msg::TabChosen, platform::PackWords(browse::Navigator::OnlineTab, 0), 0);
+    m_navigation->SelectTab(browse::Navigator::OnlineTab);
+    for (const auto& [key, node] : m_stores.categories.nodes) {
+        if (const std::optional<int> id = browse::MessageId(key)) {
+            auto column = std::make_unique<views::SubCategoryColumn>(Handle(), m_theme, m_texts);
+            column->Fill(*id, node.subs);
+            m_columns.insert_or_assign(*id, std::move(column));
+        }
+    }
+    m_card = std::make_unique<views::GameSummaryCard>(m_theme, m_texts, this, Handle(), m_info, m_programDir);
+    m_navigation->SelectCategory(FirstCategory);
 }
 
 void CZandor_ClientDlg::OpenDownloadManager()
@@ -366,7 +431,17 @@ void CZandor_ClientDlg::OpenSettingsWindow()
 
 void CZandor_ClientDlg::Search()
 {
-    // Empty: keyword search comes with category navigation.
+    if (m_searchBox == nullptr || m_list == nullptr) {
+        return;
+    }
+    const QString keyword = m_searchBox->text();
+    if (keyword.isEmpty()) {
+        views::MsgBox::Ask(QStringLiteral("Warning"), QStringLiteral("请输入搜索关键词！"), 0, m_theme, m_texts, this);
+        m_searchBox->setFocus();
+        return;
+    }
+    m_list->Search(views::ToUtf8(keyword));
+    m_navigation->SetOnlineLocal(m_nav.SearchTab(), true, m_list->GameCount());
 }
 
 void CZandor_ClientDlg::TakeUpUnfinishedDownloads()
@@ -647,7 +722,10 @@ void CZandor_ClientDlg::paintEvent(QPaintEvent* event)
     const QRect area = event->rect();
     painter.drawImage(area, m_background, area);
     m_navigation->Draw(painter, this);
-    // The sub-category column and the summary card draw here once category navigation exists.
+    if (views::SubCategoryColumn* column = Column(m_nav.Category())) {
+        column->Draw(painter, this);
+    }
+    m_card->Draw(painter, this);
     const int w = width();
     m_searchButton->Draw(painter, w - 51, 97, this);
     m_settingsButton->Draw(painter, w - 60, 20, this);
@@ -666,11 +744,33 @@ void CZandor_ClientDlg::resizeEvent(QResizeEvent* event)
     const int h = height();
     ApplyShape(w, h);
     BuildBackground(w, h);
-    // The list panel, the info screen and the summary card are placed here once they exist.
-    m_searchBox->setGeometry(w - 296, 97, 240, 22);
+    PlaceChildren(w, h);
     update();
     if (w < MinWidth || h < MinHeight) {
         resize(MinWidth, MinHeight);
+    }
+}
+
+void CZandor_ClientDlg::PlaceChildren(int w, int h)
+{
+    m_searchBox->setGeometry(w - 296, 97, 240, 22);
+    m_list->setGeometry(w - 302, 158, 290, h - 200);
+    m_info->setGeometry(145, 81, w - 461, h - 248);
+    if (m_card) {
+        m_card->Relayout(w, h);
+        m_card->Refresh();
+    }
+}
+
+void CZandor_ClientDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Page keys turn the list's pages wherever the keyboard focus is (the search box passes them on).
+    if (event->key() == Qt::Key_PageUp) {
+        m_list->GoToPage(browse::PreviousPage);
+    } else if (event->key() == Qt::Key_PageDown) {
+        m_list->GoToPage(browse::NextPage);
+    } else {
+        views::MessageWindow::keyPressEvent(event);
     }
 }
 

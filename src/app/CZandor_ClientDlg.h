@@ -4,6 +4,7 @@
 // tray icon and the three timers, starts the download control and unpacking threads, and receives
 // every message that windows and threads post to it. GUI thread only.
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "browse/Navigator.h"
 #include "skin/SkinEngine.h"
 #include "views/MessageWindow.h"
 
@@ -33,8 +35,12 @@ namespace transfer {
 class DownControlThread;
 }
 namespace views {
+class GameSummaryCard;
+class InfoScreen;
+class ListDlg;
 class NavigationBar;
 class SkinTheme;
+class SubCategoryColumn;
 class UiTexts;
 } // namespace views
 
@@ -98,6 +104,14 @@ public:
     int TimerInterval(int timer) const;
     QLineEdit* SearchBox() const { return m_searchBox; }
     views::NavigationBar& Navigation() const { return *m_navigation; }
+    // The browsing widgets: the list panel, the info screen, the summary card, and the
+    // sub-category column of a top category (null when it has none).
+    views::ListDlg& ListPanel() const { return *m_list; }
+    views::InfoScreen& Info() const { return *m_info; }
+    views::GameSummaryCard& Card() const { return *m_card; }
+    views::SubCategoryColumn* Column(int category) const;
+    // Where the user is: category, sub-category, tab, the game in the card.
+    const browse::Navigator& NavigationState() const { return m_nav; }
     skin::RichText* SearchButton() const { return m_searchButton.get(); }
     skin::RichText* SettingsButton() const { return m_settingsButton.get(); }
     QAction* QuitAction() const { return m_quitAction; }
@@ -112,6 +126,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -139,6 +154,8 @@ private:
 
     // --- the rest ---
     void BuildNavigation();
+    void UpdateTabCounts();
+    void PlaceChildren(int w, int h);
     void OpenDownloadManager();
     void OpenSettingsWindow();
     void Search();
@@ -166,6 +183,11 @@ private:
     QMenu* m_trayMenu = nullptr;
     QAction* m_quitAction = nullptr;
     std::unique_ptr<views::NavigationBar> m_navigation;
+    std::map<int, std::unique_ptr<views::SubCategoryColumn>> m_columns;
+    std::unique_ptr<views::GameSummaryCard> m_card;
+    views::ListDlg* m_list = nullptr;     // child window
+    views::InfoScreen* m_info = nullptr;  // child window
+    browse::Navigator m_nav;
     std::unique_ptr<transfer::DownControlThread> m_control;
     std::unique_ptr<install::UnzipThread> m_unzip;
     QPointer<QWidget> m_downloadManager;
@@ -175,10 +197,6 @@ private:
     skin::Owned<skin::RichText> m_settingsLabel;
     QLineEdit* m_searchBox = nullptr;
     QImage m_background;
-    int m_currentCategory = 0;
-    int m_currentSubCategory = 0;
-    int m_detailGame = 0;
-    bool m_online = true;
     bool m_animating = false;
     int m_frame = 0;
     int m_downloads = 0;

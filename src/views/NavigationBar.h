@@ -5,7 +5,9 @@
 // contact link, downloading count, speed, details link). Clicks are posted to the main window.
 // GUI thread only.
 
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/HandleTable.h"
 #include "skin/SkinEngine.h"
@@ -50,18 +52,31 @@ public:
     NavigationBar(NavigationBar&&) = delete;
     NavigationBar& operator=(NavigationBar&&) = delete;
 
-    // Category buttons, one per top category: not built yet (category navigation comes later).
+    // Tabs of the online/local switch, posted in the high word of TabChosen.
+    static constexpr int OnlineTab = 0;
+    static constexpr int LocalTab = 1;
+
+    // One category button per top category, in ascending id order (keys that no message can
+    // carry get none). Replaces the buttons of an earlier fill.
     void FillCategories(const store::CategoryTree& categories);
-    // The current top category: not built yet (category navigation comes later).
+    // Makes id the current category and posts CategoryChosen; the current one again does nothing.
+    // Also the click handler of the category buttons.
     void SelectCategory(int id);
-    // The online/local switch: not built yet (the online and local lists come later).
-    void SetOnlineLocal(int mode, bool search, int count);
+    // The caption of tab (0 online, 1 local): its text, "搜索" when it shows a search, the count.
+    void SetOnlineLocal(int tab, bool search, int count);
+    // Gives tab the current look (no message).
+    void SelectTab(int tab);
 
     // Draws everything at its place for the window's current size; anchors become live there.
     void Draw(QPainter& painter, QWidget* window);
     // Kind 3 sets the downloading count text, kind 4 the speed; other kinds do nothing.
     void ShowStatus(int kind, const std::string& text);
 
+    int CurrentCategory() const { return m_currentCategory; }
+    int CurrentTab() const { return m_tab; }
+    skin::RichText* CategoryButton(int id) const;
+    std::vector<int> CategoryIds() const;
+    skin::RichText* TabButton(int tab) const;
     skin::RichText* WindowButton(int value) const;
     skin::RichText* VersionText() const { return m_version.get(); }
     skin::RichText* CountText() const { return m_count.get(); }
@@ -70,6 +85,20 @@ public:
     skin::RichText* DetailsLinkText() const { return m_details.get(); }
 
 private:
+    struct Category
+    {
+        std::string name;
+        skin::Owned<skin::RichText> button;
+    };
+    struct Caption
+    {
+        bool search = false;
+        int count = 0;
+    };
+
+    void FormatCategory(Category& category, bool current) const;
+    void FormatTab(int tab);
+    void OnTab(int tab);
     void OnWindowButton(int value);
     void OnLink(int value);
     void FormatStatus(skin::RichText& text, const std::string& content) const;
@@ -86,6 +115,11 @@ private:
     skin::Owned<skin::RichText> m_count;
     skin::Owned<skin::RichText> m_speed;
     skin::Owned<skin::RichText> m_details;
+    std::map<int, Category> m_categories;
+    int m_currentCategory = 0;
+    skin::Owned<skin::RichText> m_tabs[2];
+    Caption m_captions[2];
+    int m_tab = OnlineTab;
 };
 
 } // namespace views
