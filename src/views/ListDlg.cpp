@@ -132,6 +132,7 @@ int ListDlg::Fill(const browse::ListView& view)
         button->Show(false);
     }
     m_filled = true;
+    m_filledSize = size();
 
     const bool local = view.local;
     const TextStyle& style = m_theme.Style(ButtonStyle);
@@ -150,9 +151,8 @@ int ListDlg::Fill(const browse::ListView& view)
         return 0;
     }
     FormatTotals(m_list.PageCount(), games);
-    const int canvasWidth =
-        static_cast<int>(std::min<long long>(static_cast<long long>(m_list.PageCount()) * width() + CanvasSlack,
-                                             MaxCanvasWidth));
+    const int canvasWidth = static_cast<int>(
+        std::min<long long>(static_cast<long long>(m_list.PageCount()) * width() + CanvasSlack, MaxCanvasWidth));
     m_panel->Attach(this, 0, 0, canvasWidth, height() - FooterOffset);
     LayOutPageButtons();
     BuildPage(0);
@@ -337,7 +337,10 @@ void ListDlg::OnBatch(int)
     }
     if (marked) {
         Refill();
-        platform::PostMessageTo(m_mainWindow, msg::GameAction, platform::PackWords(0, msg::game_action::ViewChanged), 0);
+        platform::PostMessageTo(m_mainWindow,
+                                msg::GameAction,
+                                platform::PackWords(0, msg::game_action::ViewChanged),
+                                0);
     }
 }
 
@@ -372,7 +375,9 @@ void ListDlg::resizeEvent(QResizeEvent* event)
     gradient.setColorAt(1, QColor::fromRgba(0xFF031326));
     painter.fillRect(m_background.rect(), gradient);
     painter.end();
-    Refill();
+    if (size() != m_filledSize) {
+        Refill();
+    }
 }
 
 void ListDlg::mousePressEvent(QMouseEvent* event)

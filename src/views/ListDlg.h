@@ -118,6 +118,7 @@ private:
     skin::Owned<skin::RichText> m_pageButtons[browse::GameList::PageButtons];
     std::unordered_map<int, std::vector<Cell>> m_pages;
     bool m_filled = false;
+    QSize m_filledSize; // the panel's size at the last fill
     bool m_dragging = false;
     int m_dragX = 0;
     QImage m_background;
