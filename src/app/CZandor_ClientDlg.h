@@ -185,8 +185,8 @@ private:
     std::unique_ptr<views::NavigationBar> m_navigation;
     std::map<int, std::unique_ptr<views::SubCategoryColumn>> m_columns;
     std::unique_ptr<views::GameSummaryCard> m_card;
-    views::ListDlg* m_list = nullptr;     // child window
-    views::InfoScreen* m_info = nullptr;  // child window
+    views::ListDlg* m_list = nullptr;    // child window
+    views::InfoScreen* m_info = nullptr; // child window
     browse::Navigator m_nav;
     std::unique_ptr<transfer::DownControlThread> m_control;
     std::unique_ptr<install::UnzipThread> m_unzip;

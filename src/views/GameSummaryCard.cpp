@@ -362,7 +362,8 @@ void GameSummaryCard::SetAction(int gameId, const std::string& text, int value)
 
 void GameSummaryCard::InvalidateButtons() const
 {
-    Invalidate(QRect(QPoint(m_rect.right() - 115, m_rect.bottom() - 45), QPoint(m_rect.right() - 5, m_rect.bottom() - 5)));
+    Invalidate(
+        QRect(QPoint(m_rect.right() - 115, m_rect.bottom() - 45), QPoint(m_rect.right() - 5, m_rect.bottom() - 5)));
 }
 
 void GameSummaryCard::Invalidate(const QRect& area) const

@@ -1,5 +1,6 @@
 #include "views/InfoScreen.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -114,6 +115,12 @@ void InfoScreen::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     Prepare();
     update();
+}
+
+void InfoScreen::mousePressEvent(QMouseEvent* event)
+{
+    // A window of its own: a press here does not move the main window.
+    event->accept();
 }
 
 } // namespace views

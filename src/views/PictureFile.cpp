@@ -29,7 +29,8 @@ QSize FittedSize(QSize size, QSize area)
         return size;
     }
     const double scale = std::min(sx, sy);
-    return QSize(std::max(1, static_cast<int>(size.width() * scale)), std::max(1, static_cast<int>(size.height() * scale)));
+    return QSize(std::max(1, static_cast<int>(size.width() * scale)),
+                 std::max(1, static_cast<int>(size.height() * scale)));
 }
 
 QImage ReadPicture(const QString& file, QSize fit)

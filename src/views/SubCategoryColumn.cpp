@@ -89,10 +89,11 @@ void SubCategoryColumn::Choose(int id, bool report)
     FormatButton(chosen->second, true);
     m_current = id;
     if (report) {
-        platform::PostMessageTo(m_mainWindow,
-                                platform::msg::SubCategoryChosen,
-                                platform::PackWords(static_cast<std::uint32_t>(m_category), static_cast<std::uint32_t>(id)),
-                                0);
+        platform::PostMessageTo(
+            m_mainWindow,
+            platform::msg::SubCategoryChosen,
+            platform::PackWords(static_cast<std::uint32_t>(m_category), static_cast<std::uint32_t>(id)),
+            0);
     }
 }
 
