@@ -358,8 +358,7 @@ void CZandor_ClientDlg::OnTabChosen(const platform::Message& message)
 
 void CZandor_ClientDlg::UpdateTabCounts()
 {
-    const std::optional<browse::TabCounts> counts =
-        browse::CountTabs(m_stores.catalogue, m_stores.categories, m_nav.Category(), m_nav.SubCategory());
+    const std::optional<browse::TabCounts> counts = m_list->TabCounts(m_nav.Category(), m_nav.SubCategory());
     if (!counts) {
         return;
     }

@@ -1,54 +1,8 @@
 #include "browse/GameList.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <string_view>
-
-#include "browse/DownloadDate.h"
 
 namespace browse {
-namespace {
-
-bool Holds(std::string_view text, std::string_view keyword)
-{
-    return text.find(keyword) != std::string_view::npos;
-}
-
-// Calls take(id, record) for each game of the sub-category that the catalogue holds. Both maps are
-// in byte-wise id order, so a large category is walked beside the catalogue instead of looked up.
-template <typename Take>
-void ForEachListedGame(const store::GameCatalogue& catalogue, const store::SubCategoryNode& sub, Take take)
-{
-    if (sub.games.size() * 8 < catalogue.size()) {
-        for (const auto& [key, name] : sub.games) {
-            const auto found = catalogue.find(key);
-            if (found != catalogue.end()) {
-                take(found->first, found->second);
-            }
-        }
-        return;
-    }
-    auto game = catalogue.begin();
-    for (const auto& [key, name] : sub.games) {
-        while (game != catalogue.end() && game->first < key) {
-            ++game;
-        }
-        if (game == catalogue.end()) {
-            return;
-        }
-        if (game->first == key) {
-            take(game->first, game->second);
-        }
-    }
-}
-
-void SortIds(std::vector<int>& ids)
-{
-    std::sort(ids.begin(), ids.end());
-}
-
-} // namespace
-
 const store::SubCategoryNode* FindSubCategory(const store::CategoryTree& tree, int category, int sub)
 {
     const auto node = tree.nodes.find(KeyOf(category));
@@ -62,76 +16,9 @@ const store::SubCategoryNode* FindSubCategory(const store::CategoryTree& tree, i
 std::vector<int>
 SelectGames(const store::GameCatalogue& catalogue, const store::CategoryTree& tree, const ListView& view)
 {
-    std::vector<int> ids;
-    if (!view.local && !view.search) {
-        const store::SubCategoryNode* sub = FindSubCategory(tree, view.category, view.subCategory);
-        if (sub == nullptr) {
-            return ids;
-        }
-        ids.reserve(sub->games.size());
-        ForEachListedGame(catalogue, *sub, [&ids](const std::string& key, const store::GameRecord& record) {
-            if (IsOnlineState(record.state)) {
-                if (const std::optional<int> id = MessageId(key)) {
-                    ids.push_back(*id);
-                }
-            }
-        });
-        SortIds(ids);
-        return ids;
-    }
-    if (!view.local) {
-        for (const auto& [key, record] : catalogue) {
-            if (IsOnlineState(record.state)
-                && (Holds(record.name, view.keyword) || Holds(record.srcname, view.keyword))) {
-                if (const std::optional<int> id = MessageId(key)) {
-                    ids.push_back(*id);
-                }
-            }
-        }
-        SortIds(ids);
-        return ids;
-    }
-
-    // Local: by download date, then id; games without a readable date after them, by id.
-    struct Dated
-    {
-        bool undated;
-        std::int64_t order;
-        int id;
-        auto operator<=>(const Dated&) const = default;
-    };
-    std::vector<Dated> dated;
-    for (const auto& [key, record] : catalogue) {
-        if (record.state != store::game_state::Downloaded) {
-            continue;
-        }
-        if (view.search && !Holds(record.name, view.keyword)) {
-            continue;
-        }
-        const std::optional<int> id = MessageId(key);
-        if (!id) {
-            continue;
-        }
-        const std::optional<std::int64_t> order = DownloadDateOrder(record.dawndate);
-        dated.push_back(Dated{!order.has_value(), order.value_or(0), *id});
-    }
-    std::sort(dated.begin(), dated.end());
-    ids.reserve(dated.size());
-    for (const Dated& game : dated) {
-        ids.push_back(game.id);
-    }
-    return ids;
-}
-
-int CountOnlineGames(const store::GameCatalogue& catalogue, const store::SubCategoryNode& sub)
-{
-    int count = 0;
-    ForEachListedGame(catalogue, sub, [&count](const std::string& key, const store::GameRecord& record) {
-        if (IsOnlineState(record.state) && MessageId(key)) {
-            ++count;
-        }
-    });
-    return count;
+    CatalogueIndex index;
+    index.Refresh(catalogue, tree);
+    return index.Select(view);
 }
 
 int GamesPerPage(int panelHeight)
@@ -157,7 +44,8 @@ int GameList::Fill(const store::GameCatalogue& catalogue,
                    int panelHeight)
 {
     m_view = view;
-    m_games = SelectGames(catalogue, tree, view);
+    m_index.Refresh(catalogue, tree);
+    m_games = m_index.Select(view);
     m_present.reset();
     for (const int id : m_games) {
         m_present.set(static_cast<std::size_t>(id));
@@ -167,6 +55,13 @@ int GameList::Fill(const store::GameCatalogue& catalogue,
                                    / static_cast<std::size_t>(m_perPage));
     m_current = 0;
     return GameCount();
+}
+
+std::optional<TabCounts>
+GameList::Counts(const store::GameCatalogue& catalogue, const store::CategoryTree& tree, int category, int sub)
+{
+    m_index.Refresh(catalogue, tree);
+    return m_index.Counts(category, sub);
 }
 
 ListView GameList::SearchView(const std::string& keyword) const

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "browse/CatalogueIndex.h"
 #include "browse/GameId.h"
 #include "store/CategoryTree.h"
 #include "store/GameCatalogue.h"
@@ -52,9 +53,6 @@ constexpr bool IsOnlineState(std::int32_t state)
 std::vector<int>
 SelectGames(const store::GameCatalogue& catalogue, const store::CategoryTree& tree, const ListView& view);
 
-// The number of games the online view of the sub-category lists (SelectGames without the order).
-int CountOnlineGames(const store::GameCatalogue& catalogue, const store::SubCategoryNode& sub);
-
 // Games per page for a panel of that height: two columns of 125-pixel rows below a 40-pixel band;
 // at least one (a panel too low for a row shows one game a page).
 int GamesPerPage(int panelHeight);
@@ -79,6 +77,9 @@ public:
 
     // The parameters of the last fill.
     const ListView& View() const { return m_view; }
+    // The tab counts for a category and sub-category (see CountTabs).
+    std::optional<TabCounts>
+    Counts(const store::GameCatalogue& catalogue, const store::CategoryTree& tree, int category, int sub);
     // The view of a search for keyword within the last fill's view.
     ListView SearchView(const std::string& keyword) const;
 
@@ -105,6 +106,7 @@ public:
     std::optional<int> ButtonPage(int k) const;
 
 private:
+    CatalogueIndex m_index;
     ListView m_view;
     std::vector<int> m_games;
     std::bitset<MaxMessageId + 1> m_present;

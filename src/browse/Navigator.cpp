@@ -5,18 +5,9 @@ namespace browse {
 std::optional<TabCounts>
 CountTabs(const store::GameCatalogue& catalogue, const store::CategoryTree& tree, int category, int sub)
 {
-    const store::SubCategoryNode* node = FindSubCategory(tree, category, sub);
-    if (node == nullptr) {
-        return std::nullopt;
-    }
-    TabCounts counts;
-    counts.online = CountOnlineGames(catalogue, *node);
-    for (const auto& [key, record] : catalogue) {
-        if (record.state == store::game_state::Downloaded && MessageId(key)) {
-            ++counts.local;
-        }
-    }
-    return counts;
+    CatalogueIndex index;
+    index.Refresh(catalogue, tree);
+    return index.Counts(category, sub);
 }
 
 int Navigator::ChooseCategory(int id)

@@ -12,17 +12,9 @@
 
 namespace browse {
 
-// The numbers shown on the online and local tabs.
-struct TabCounts
-{
-    int online = 0; // games of the sub-category the online tab lists
-    int local = 0;  // downloaded games of the whole catalogue
-
-    bool operator==(const TabCounts&) const = default;
-};
-
 // The counts for a category and sub-category; nullopt when the tree lacks either (the captions
 // then stay as they are). Games whose key is no message id count nowhere, as they are listed nowhere.
+// (GameList::Counts answers the same from the list's index.)
 std::optional<TabCounts>
 CountTabs(const store::GameCatalogue& catalogue, const store::CategoryTree& tree, int category, int sub);
 

@@ -56,6 +56,7 @@ struct ScrollPanel::Impl
     int steps = 0;
     int step = 0;
     QTimer timer;
+    std::function<void()> arrived;
 };
 
 namespace {
@@ -124,6 +125,7 @@ void ScrollPanel::ScrollTo(int x, int y, int steps, int jump)
         m_impl->timer.stop();
         m_impl->steps = 0;
         canvas->move(m_impl->target);
+        Arrived();
         return;
     }
     m_impl->start = canvas->pos();
@@ -149,8 +151,23 @@ bool ScrollPanel::StepAnimation()
     if (m_impl->step >= m_impl->steps) {
         m_impl->steps = 0;
         m_impl->timer.stop();
+        Arrived();
     }
     return true;
+}
+
+void ScrollPanel::SetArrivalHandler(std::function<void()> handler)
+{
+    m_impl->arrived = std::move(handler);
+}
+
+void ScrollPanel::Arrived()
+{
+    if (m_impl->arrived) {
+        // A copy: the handler may replace itself.
+        const std::function<void()> handler = m_impl->arrived;
+        handler();
+    }
 }
 
 void ScrollPanel::AddItem(const ScrollItem& item)

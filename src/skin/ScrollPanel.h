@@ -2,6 +2,7 @@
 
 // A canvas of RichText items that scrolls inside a window and clips what it shows.
 
+#include <functional>
 #include <memory>
 
 #include <QPoint>
@@ -29,6 +30,10 @@ public:
     // Moves the canvas origin to (x, y) of the parent (page n of width w: x = -n * w).
     // steps > 0 animates over that many frames; steps 0 or jump set moves at once.
     void ScrollTo(int x, int y, int steps = 0, int jump = 0);
+    // Called each time the canvas reaches the origin a ScrollTo asked for: at once for a move
+    // without animation, after the last frame of an animated one (not for one that a later
+    // ScrollTo replaced). The handler may call ScrollTo.
+    void SetArrivalHandler(std::function<void()> handler);
     // Adds an item made by RichText::PlaceAt. An item already on the panel moves to the new place.
     void AddItem(const ScrollItem& item);
     // Takes every item off the panel (the RichText objects stay; destroy them separately).
@@ -55,6 +60,7 @@ private:
     struct Impl;
 
     void Forget(RichText* text);
+    void Arrived();
 
     std::unique_ptr<Impl> m_impl;
 };

@@ -71,6 +71,7 @@ ListDlg::ListDlg(store::Stores& stores,
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     m_panel->Attach(this, 0, 40, 20000, 410);
+    m_panel->SetArrivalHandler([this] { OnArrived(); });
 
     const TextStyle& style = m_theme.Style(ButtonStyle);
     const auto step = [&](skin::RichText& button, int label, int value) {
@@ -119,6 +120,7 @@ const ListDlg::Cell* ListDlg::CellAt(int page, int position) const
 
 void ListDlg::ClearCells()
 {
+    m_arrivingGame = 0;
     if (m_panel) {
         m_panel->RemoveAll(0);
     }
@@ -164,6 +166,11 @@ int ListDlg::Fill(const browse::ListView& view)
 int ListDlg::Refill()
 {
     return m_filled ? Fill(m_list.View()) : 0;
+}
+
+std::optional<browse::TabCounts> ListDlg::TabCounts(int category, int sub)
+{
+    return m_list.Counts(m_stores.catalogue, m_stores.categories, category, sub);
 }
 
 int ListDlg::Search(const std::string& keyword)
@@ -271,7 +278,17 @@ void ListDlg::BuildPage(int page)
         m_panel->AddItem(cell.icon->PlaceAt(x + 10, y + 10));
         m_panel->AddItem(cell.label->PlaceAt(x + 10, y + 103));
     }
-    PostGameChosen(ids.front());
+    // The card follows once the page is in place, so that its pictures load after the scroll.
+    m_arrivingGame = ids.front();
+}
+
+void ListDlg::OnArrived()
+{
+    if (m_arrivingGame != 0) {
+        const int id = m_arrivingGame;
+        m_arrivingGame = 0;
+        PostGameChosen(id);
+    }
 }
 
 void ListDlg::GoToPage(int request)

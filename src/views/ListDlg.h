@@ -73,6 +73,9 @@ public:
     int GameCount() const { return m_list.GameCount(); }
     // Whether a game is among the games of the last fill.
     bool Contains(int id) const { return m_list.Contains(id); }
+    // The counts of the online and local tabs for a category and sub-category (nullopt when the
+    // tree lacks either), from the list's index of the catalogue.
+    std::optional<browse::TabCounts> TabCounts(int category, int sub);
     // browse::PreviousPage, browse::NextPage (animated) or a page number (at once).
     void GoToPage(int request);
 
@@ -103,6 +106,7 @@ private:
     void OnSelect(int position);
     void OnBatch(int value);
     void PostGameChosen(int id) const;
+    void OnArrived();
 
     store::Stores& m_stores;
     const SkinTheme& m_theme;
@@ -117,6 +121,7 @@ private:
     skin::Owned<skin::RichText> m_totals;
     skin::Owned<skin::RichText> m_pageButtons[browse::GameList::PageButtons];
     std::unordered_map<int, std::vector<Cell>> m_pages;
+    int m_arrivingGame = 0; // the first game of the page being scrolled to, for the card
     bool m_filled = false;
     QSize m_filledSize; // the panel's size at the last fill
     bool m_dragging = false;

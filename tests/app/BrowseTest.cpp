@@ -90,11 +90,11 @@ protected:
     void Settle()
     {
         // A message may post the next (a category posts its sub-category, which fills the list,
-        // which sends its first game to the card): deliver a few rounds.
+        // which sends its first game to the card once the page is in place): deliver a few rounds.
         for (int i = 0; i < 8; ++i) {
             QCoreApplication::processEvents();
-        }
-        while (m_window->ListPanel().Panel()->StepAnimation()) {
+            while (m_window->ListPanel().Panel()->StepAnimation()) {
+            }
         }
         views_test::Paint(m_window.get());
         m_window->ListPanel().Panel()->Canvas()->repaint();

@@ -176,6 +176,7 @@ INSTANTIATE_TEST_SUITE_P(
         SelectionCase{"online_search_case_as_typed", OnlineSearch("jewel"), {}},
         SelectionCase{"online_search_slash", OnlineSearch("/"), {12}},
         SelectionCase{"online_search_nothing", OnlineSearch("不存在"), {}},
+        SelectionCase{"online_search_not_across_name_and_source", OnlineSearch("奇(P"), {}},
         // Every downloaded game: equal dates by id, unreadable or missing dates last, by id.
         SelectionCase{"local", Local(), {8, 15, 16, 13, 7, 17}},
         SelectionCase{"local_search_name_only", Local("农场"), {8, 15, 16}},
@@ -272,6 +273,21 @@ TEST(Paging, PagesTargetsAndButtons)
     EXPECT_EQ(list.PageCount(), 0);
     EXPECT_EQ(list.Target(NextPage), std::nullopt);
     EXPECT_FALSE(list.Contains(13)) << "forgets the games of the fill before";
+}
+
+TEST(Paging, TheListFollowsStatesAndNewGamesBetweenFills)
+{
+    GameCatalogue catalogue = Catalogue({{"1"}, {"2"}, {"3"}});
+    CategoryTree tree = Tree({"1", "2", "3"});
+    GameList list;
+    ASSERT_EQ(list.Fill(catalogue, tree, Online(), 430), 3);
+    catalogue["2"].state = state::Downloaded;
+    catalogue["4"].id = "4";
+    tree.nodes["42"].subs["19"].games["4"] = "游戏";
+    EXPECT_EQ(list.Fill(catalogue, tree, Online(), 430), 3);
+    EXPECT_EQ(list.Games(), (std::vector<int>{1, 3, 4}));
+    EXPECT_EQ(list.Counts(catalogue, tree, 42, 19), (TabCounts{3, 1}));
+    EXPECT_EQ(list.Fill(catalogue, tree, Local(), 430), 1);
 }
 
 TEST(Navigator, FollowsTheMessagesOfTheBarsAndColumns)

@@ -176,3 +176,19 @@ TEST_F(Scrolling, DestroyingThePanelRemovesTheCanvasAndKeepsTheTexts)
 }
 
 } // namespace
+
+TEST_F(Scrolling, ArrivalIsReportedOnceTheCanvasIsWhereItWasAsked)
+{
+    Paint();
+    int arrivals = 0;
+    m_panel->SetArrivalHandler([&arrivals] { ++arrivals; });
+    m_panel->ScrollTo(-300, 20, 0, 1);
+    EXPECT_EQ(arrivals, 1) << "a jump arrives at once";
+    m_panel->ScrollTo(0, 20, 5, 0);
+    m_panel->StepAnimation();
+    m_panel->ScrollTo(-300, 20, 5, 0); // replaces the first scroll, which never arrives
+    while (m_panel->StepAnimation()) {
+    }
+    EXPECT_EQ(arrivals, 2);
+    EXPECT_EQ(m_panel->ShownOrigin(), QPoint(-300, 20));
+}
