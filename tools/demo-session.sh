@@ -41,8 +41,9 @@ mkdir -p "$demo"
 cp "$build/bin/marlune" "$build/bin/skin.rcc" "$demo/"
 if [ ! -f "$demo/gamelist.xml" ]; then
     cp "$build/catalogue/client/gamelist.xml" "$demo/"
-    cp -r "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$demo/"
 fi
+# The pictures an installation ships; those already there (and any fetched since) are kept.
+cp -rn "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$demo/"
 export MARLUNE_SERVER="$base"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QFileInfo>
 #include <QImageReader>
 
 #include "views/QtText.h"
@@ -35,7 +36,8 @@ QSize FittedSize(QSize size, QSize area)
 
 QImage ReadPicture(const QString& file, QSize fit)
 {
-    if (file.isEmpty()) {
+    // Only plain files: a pipe or a device named in the catalogue would block the window.
+    if (file.isEmpty() || !QFileInfo(file).isFile()) {
         return {};
     }
     QImageReader reader(file);

@@ -17,7 +17,7 @@ QString GamePictureFile(const std::string& programDir, std::string_view catalogu
 
 // Decodes an image file by its content (GIF, JPEG or PNG, whatever its name says). A picture
 // larger than fit (when given) is decoded straight at the size that fits, keeping its aspect.
-// A null image when the file is missing, unreadable or broken.
+// A null image when the file is missing, not a plain file, unreadable or broken.
 QImage ReadPicture(const QString& file, QSize fit = {});
 
 // The size of a picture of size shown in an area of area: the same when it fits, else both sides

@@ -24,7 +24,7 @@ inline const std::string& TinyGif()
 {
     static const std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
                                  ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
-                                 43);
+                                 35);
     return gif;
 }
 

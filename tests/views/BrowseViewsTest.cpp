@@ -5,6 +5,7 @@
 #include <functional>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -54,8 +55,9 @@ TEST_F(InfoScreenTest, PicturesAreScaledDownToFitAndCentredWhateverTheirNameSays
     m_folder.Picture("pic/png-named.jpg", {250, 800}, "PNG");
     m_folder.Bytes("pic/gif-named.png", browse_test::TinyGif());
     m_folder.Picture("pic/huge.jpg", {5000, 4000}, "JPG"); // ten times the screen
-    m_folder.Bytes("pic/broken.jpg", std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
+    m_folder.Bytes("pic/broken.jpg", std::string("\xFF\xD8\xFF\xE0") + " not a picture");
     m_folder.Bytes("pic/empty.png", "");
+    ASSERT_EQ(::mkfifo((m_folder.Path() / "pic/pipe.jpg").c_str(), 0600), 0); // would block a reader
     const QSize fallback = views_test::Theme().DefaultPicture().size();
     const struct
     {
@@ -71,6 +73,7 @@ TEST_F(InfoScreenTest, PicturesAreScaledDownToFitAndCentredWhateverTheirNameSays
         {"pic\\broken.jpg", fallback, true},
         {"pic\\empty.png", fallback, true},
         {"pic\\missing.jpg", fallback, true},
+        {"pic\\pipe.jpg", fallback, true},
         {"", fallback, true},
     };
     for (const auto& c : cases) {
