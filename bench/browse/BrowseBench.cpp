@@ -2,11 +2,12 @@
 // real main window on the offscreen platform, in one run:
 //   - fill: the list panel's fill of that sub-category and its first paint (goal 30 ms);
 //   - page turn: the worst frame of a page turn, the first frame being the click's work (the new
-//     page's cells and a repaint of the panel) and the five animation frames each a step and a
-//     repaint of the panel (goal 8 ms); the card changes to the page's first game once the page is
-//     in place, after the last frame (that is the card's figure);
+//     page's cells when they are not built yet, and a repaint of the panel) and the five animation
+//     frames each a step and a repaint of the panel (goal 8 ms); once the page is in place the card
+//     changes to its first game (that is the card's figure) and the neighbouring pages are built;
+//   - card: showing a game with three pictures in the card and the info screen, and painting what
+//     changed (goal 16 ms).
 //   - search: a keyword search over the whole catalogue with its paint (goal 30 ms);
-//   - card: showing a game with three pictures in the card and the info screen, painted (goal 16 ms).
 // Each figure is the median of its runs; the largest run is printed beside it. Ids are 1 to
 // 100,000; the list shows the 65,535 that messages can carry and walks past the rest.
 
@@ -32,6 +33,7 @@
 #include "store/Stores.h"
 #include "views/Fonts.h"
 #include "views/GameSummaryCard.h"
+#include "views/InfoScreen.h"
 #include "views/ListDlg.h"
 #include "views/SkinTheme.h"
 #include "views/UiTexts.h"
@@ -259,9 +261,9 @@ int main(int argc, char** argv)
                 allFrames.push_back(frame);
             }
             worstFrames.push_back(worst);
-            // The page is in place: the card shows its first game (measured below as the card).
+            // The page is in place: the card shows its first game (measured below as the card) and
+            // the neighbouring pages are built, while the user looks at the page.
             Deliver();
-            window.repaint();
         }
 
         std::vector<double> searches;
@@ -280,7 +282,10 @@ int main(int argc, char** argv)
         for (int run = 0; run < 12; ++run) {
             const auto start = Clock::now();
             window.Card().ShowGame(run % 2 == 0 ? first : second);
-            window.repaint();
+            // Paint what changed: the card with its picture buttons, and the info screen.
+            const QRect card = window.Card().Rect();
+            window.repaint(QRect(card.left(), card.bottom() - 125, card.width(), 126));
+            window.Info().repaint();
             cards.push_back(Ms(Clock::now() - start));
         }
 

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include "platform/Messages.h"
 #include "store/Stores.h"
@@ -158,6 +159,7 @@ int ListDlg::Fill(const browse::ListView& view)
     m_panel->Attach(this, 0, 0, canvasWidth, height() - FooterOffset);
     LayOutPageButtons();
     BuildPage(0);
+    m_arrivingGame = m_list.Page(0).front();
     m_panel->ScrollTo(0, 0, 0, 1);
     update();
     return 1;
@@ -278,16 +280,26 @@ void ListDlg::BuildPage(int page)
         m_panel->AddItem(cell.icon->PlaceAt(x + 10, y + 10));
         m_panel->AddItem(cell.label->PlaceAt(x + 10, y + 103));
     }
-    // The card follows once the page is in place, so that its pictures load after the scroll.
-    m_arrivingGame = ids.front();
 }
 
 void ListDlg::OnArrived()
 {
+    // The card follows once the page is in place, so that its pictures load after the scroll.
     if (m_arrivingGame != 0) {
         const int id = m_arrivingGame;
         m_arrivingGame = 0;
         PostGameChosen(id);
+    }
+    // The neighbouring pages are built while the user looks at this one, so that turning to
+    // them only scrolls.
+    if (!m_prefetchQueued) {
+        m_prefetchQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_prefetchQueued = false;
+            const int current = m_list.CurrentPage();
+            BuildPage(current + 1);
+            BuildPage(current - 1);
+        });
     }
 }
 
@@ -300,6 +312,7 @@ void ListDlg::GoToPage(int request)
     m_list.SetCurrentPage(*page);
     LayOutPageButtons();
     BuildPage(*page);
+    m_arrivingGame = m_list.Page(*page).front();
     const bool step = request == browse::PreviousPage || request == browse::NextPage;
     m_panel->ScrollTo(-width() * *page, 0, step ? PageSteps : 0, step ? 0 : 1);
 }

@@ -3,8 +3,8 @@
 // The game list panel at the main window's right: two columns of game cells (frame, icon, name
 // with its check box), one page at a time on a scroll panel whose pages lie side by side; page
 // buttons, previous and next, the batch button and the totals. Which games and in which order
-// comes from browse::GameList; this draws them, builds each page's cells when it is first shown,
-// and posts clicks to the main window. GUI thread only.
+// comes from browse::GameList; this draws them, builds each page's cells when it is first shown
+// (and its neighbours' once it is in place), and posts clicks to the main window. GUI thread only.
 
 #include <string>
 #include <unordered_map>
@@ -81,7 +81,8 @@ public:
 
     const browse::GameList& List() const { return m_list; }
     skin::ScrollPanel* Panel() const { return m_panel.get(); }
-    // The cell at position of page, null when it was not built.
+    // The cell at position of page, null when it was not built (cells exist for the pages shown
+    // since the last fill and their neighbours).
     const Cell* CellAt(int page, int position) const;
     int BuiltPages() const { return static_cast<int>(m_pages.size()); }
     skin::RichText* PreviousButton() const { return m_previous.get(); }
@@ -122,6 +123,7 @@ private:
     skin::Owned<skin::RichText> m_pageButtons[browse::GameList::PageButtons];
     std::unordered_map<int, std::vector<Cell>> m_pages;
     int m_arrivingGame = 0; // the first game of the page being scrolled to, for the card
+    bool m_prefetchQueued = false;
     bool m_filled = false;
     QSize m_filledSize; // the panel's size at the last fill
     bool m_dragging = false;
