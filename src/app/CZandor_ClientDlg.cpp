@@ -21,10 +21,12 @@
 #include "install/UnzipThread.h"
 #include "platform/Launch.h"
 #include "platform/Messages.h"
+#include "queue/DownloadQueue.h"
 #include "skin/Markup.h"
 #include "skin/WindowMove.h"
 #include "store/Stores.h"
 #include "transfer/DownControlThread.h"
+#include "transfer/Http.h"
 #include "views/GameSummaryCard.h"
 #include "views/InfoScreen.h"
 #include "views/ListDlg.h"
@@ -63,6 +65,8 @@ constexpr int SearchValue = 0;
 constexpr int SettingsValue = 1;
 // The category the window opens on: the day's newest games.
 constexpr int FirstCategory = 99;
+// UiTexts "打开游戏".
+constexpr int OpenGameText = 30;
 // Shown by the contact link.
 constexpr const char* ContactAddress = "support@marlune.example";
 
@@ -163,6 +167,15 @@ CZandor_ClientDlg::CZandor_ClientDlg(const views::SkinTheme& theme,
     m_unzip =
         std::make_unique<install::UnzipThread>(m_programDir, Handle(), [&settings] { return settings.shortcut.Get(); });
     m_unzip->Start();
+    // The decisions of downloading; the start call is the one direct call into the control thread.
+    m_queue = std::make_unique<queue::DownloadQueue>(
+        m_stores.catalogue,
+        m_stores.settings,
+        m_programDir,
+        transfer::ServerBase(),
+        [this](int id, const std::string& package, const std::string& url, std::string_view size, bool paused) {
+            return m_control ? m_control->StartDownload(id, package, url, size, paused) : transfer::StartResult::TooMany;
+        });
 
     m_navigation = std::make_unique<views::NavigationBar>(Handle(), m_theme, m_texts, m_stores.settings);
     BuildNavigation();
@@ -204,6 +217,9 @@ void CZandor_ClientDlg::StopThreads()
     if (m_control) {
         m_control->StopAll();
         m_control.reset();
+    }
+    if (m_queue) {
+        m_queue->Quit(); // the states as the exit update writes them
     }
     if (m_unzip) {
         m_unzip->Stop();
@@ -366,14 +382,18 @@ void CZandor_ClientDlg::UpdateTabCounts()
     m_navigation->SetOnlineLocal(browse::Navigator::LocalTab, false, counts->local);
 }
 
-void CZandor_ClientDlg::OnDownloadRequest(const platform::Message&)
+void CZandor_ClientDlg::OnDownloadRequest(const platform::Message& message)
 {
-    // Empty: admitting and commanding downloads comes with the download queue.
+    if (!m_control) {
+        return; // the program is ending
+    }
+    Apply(m_queue->Request(static_cast<int>(HiWord(message.wParam)), LoWord(message.wParam)));
 }
 
-void CZandor_ClientDlg::OnGameAction(const platform::Message&)
+void CZandor_ClientDlg::OnGameAction(const platform::Message& message)
 {
-    // Empty: playing and removing games comes with game launch.
+    const int id = static_cast<int>(HiWord(message.wParam));
+    Apply(m_queue->GameAction(id, LoWord(message.wParam), message.lParam, ListStateOf(id)));
 }
 
 void CZandor_ClientDlg::OnGameChosen(const platform::Message& message)
@@ -382,22 +402,162 @@ void CZandor_ClientDlg::OnGameChosen(const platform::Message& message)
     m_nav.ChooseGame(id);
     const auto record = id == 0 ? m_stores.catalogue.end() : m_stores.catalogue.find(browse::KeyOf(id));
     m_card->ShowGame(record == m_stores.catalogue.end() ? store::GameRecord{} : record->second);
+    // A download of the game shows at once, not only at its next report.
+    if (const std::optional<queue::CardChange> change = m_queue->CardFor(id)) {
+        ApplyCard(*change);
+    }
 }
 
-void CZandor_ClientDlg::OnDownloadCommand(const platform::Message&)
+void CZandor_ClientDlg::OnDownloadCommand(const platform::Message& message)
 {
-    // Empty: the download states of the transfers' events come with the download queue.
+    Apply(m_queue->Command(static_cast<int>(HiWord(message.wParam)), LoWord(message.wParam)));
 }
 
-void CZandor_ClientDlg::OnProgress(const platform::Message&)
+void CZandor_ClientDlg::OnProgress(const platform::Message& message)
 {
-    // Empty: showing progress in the card, the status line and the manager comes with the
-    // download queue.
+    Apply(m_queue->Progress(message.wParam, message.lParam));
 }
 
-void CZandor_ClientDlg::OnCommandResult(const platform::Message&)
+void CZandor_ClientDlg::OnCommandResult(const platform::Message& message)
 {
-    // Empty: the results of pause, continue and remove come with the download queue.
+    const int id = static_cast<int>(HiWord(message.wParam));
+    Apply(m_queue->Result(id, LoWord(message.wParam), message.lParam, ListStateOf(id)));
+}
+
+queue::ListState CZandor_ClientDlg::ListStateOf(int gameId) const
+{
+    return queue::ListState{m_nav.Online(), m_list->Contains(gameId)};
+}
+
+void CZandor_ClientDlg::Apply(const queue::Effects& effects)
+{
+    for (const queue::Post& post : effects.posts) {
+        Send(post);
+    }
+    if (effects.card) {
+        ApplyCard(*effects.card);
+    }
+    if (effects.refill != queue::ListRefill::Keep) {
+        Refill(effects.refill);
+    }
+    if (effects.recount) {
+        UpdateTabCounts();
+    }
+    if (effects.statusCount) {
+        m_navigation->ShowStatus(views::NavigationBar::CountStatus, std::to_string(*effects.statusCount));
+    }
+    if (effects.statusSpeed) {
+        m_navigation->ShowStatus(views::NavigationBar::SpeedStatus, std::to_string(*effects.statusSpeed));
+    }
+    if (effects.statusCount || effects.statusSpeed) {
+        update();
+    }
+    if (effects.notice != queue::Notice::None) {
+        const int answer = ShowNotice(effects.notice);
+        // A run ended meanwhile (the program is closing): nothing more is started.
+        if (answer == views::ModalRunner::Ok && !m_ended) {
+            for (const queue::Post& post : effects.confirmPosts) {
+                Send(post);
+            }
+        }
+    }
+}
+
+void CZandor_ClientDlg::Send(const queue::Post& post)
+{
+    const platform::Message& m = post.message;
+    switch (post.target) {
+    case queue::Target::Self:
+        Post(m.id, m.wParam, m.lParam);
+        break;
+    case queue::Target::ControlThread:
+        if (m_control) {
+            platform::PostMessageTo(m_control->Handle(), m.id, m.wParam, m.lParam);
+        }
+        break;
+    case queue::Target::UnpackingThread:
+        if (m_unzip) {
+            platform::PostMessageTo(m_unzip->Handle(), m.id, m.wParam, m.lParam);
+        }
+        break;
+    case queue::Target::Manager:
+        // Only while the download manager is open and still a window.
+        if (const auto* manager = dynamic_cast<const views::MessageWindow*>(m_downloadManager.data())) {
+            platform::PostMessageTo(manager->Handle(), m.id, m.wParam, m.lParam);
+        }
+        break;
+    }
+}
+
+void CZandor_ClientDlg::ApplyCard(const queue::CardChange& change)
+{
+    using views::GameSummaryCard;
+    switch (change.show) {
+    case queue::CardShow::Download:
+        m_card->ShowProgress(change.game, GameSummaryCard::ProgressOff, 0);
+        break;
+    case queue::CardShow::Progress:
+    case queue::CardShow::Paused:
+        m_card->ShowProgress(change.game, GameSummaryCard::ProgressOn, change.percent);
+        m_card->ShowPaused(change.game, change.show == queue::CardShow::Paused);
+        break;
+    case queue::CardShow::Open:
+        m_card->ShowProgress(change.game, GameSummaryCard::ProgressOff, 0);
+        m_card->SetAction(change.game, m_texts.At(OpenGameText), GameSummaryCard::OpenValue);
+        break;
+    }
+}
+
+void CZandor_ClientDlg::Refill(queue::ListRefill refill)
+{
+    browse::ListView view;
+    view.category = m_nav.Category();
+    view.subCategory = m_nav.SubCategory();
+    switch (refill) {
+    case queue::ListRefill::Keep:
+        return;
+    case queue::ListRefill::Online:
+        view.local = false;
+        break;
+    case queue::ListRefill::Local:
+        view.local = true;
+        break;
+    case queue::ListRefill::Current:
+        view.local = !m_nav.Online();
+        break;
+    }
+    view.kind = view.local ? browse::ListView::LocalKind : browse::ListView::OnlineKind;
+    m_list->Fill(view);
+}
+
+int CZandor_ClientDlg::ShowNotice(queue::Notice notice)
+{
+    QString text;
+    int kind = 0;
+    switch (notice) {
+    case queue::Notice::None:
+        return 0;
+    case queue::Notice::TooMany:
+        text = QStringLiteral("下载个数达到最大！");
+        break;
+    case queue::Notice::NoSpace:
+        text = QStringLiteral("磁盘空间不足，请清理磁盘！");
+        break;
+    case queue::Notice::DownloadAgain:
+        text = QStringLiteral("打开压缩包失败,是否重新下载？");
+        kind = 1;
+        break;
+    case queue::Notice::ExtractFailed:
+        text = QStringLiteral("解压失败！");
+        break;
+    case queue::Notice::NoConfig:
+        text = QStringLiteral("配置文件不存在！");
+        break;
+    case queue::Notice::NoExecutable:
+        text = QStringLiteral("可执行文件不存在！");
+        break;
+    }
+    return views::MsgBox::Ask(QStringLiteral("Marlune"), text, kind, m_theme, m_texts, this);
 }
 
 void CZandor_ClientDlg::BuildNavigation()
@@ -446,7 +606,14 @@ void CZandor_ClientDlg::Search()
 void CZandor_ClientDlg::TakeUpUnfinishedDownloads()
 {
     m_timers[ResumeTimer].stop();
-    // Empty: taking up the downloads left unfinished comes with the download queue.
+    // One game at a time: a refusal's message box is answered before the walk goes on, and a
+    // close request answered meanwhile ends the walk.
+    for (const int id : m_queue->Unfinished()) {
+        if (m_ended || !m_control) {
+            break;
+        }
+        Apply(m_queue->TakeUp(id));
+    }
 }
 
 void CZandor_ClientDlg::OnWindowButton(const platform::Message& message)
@@ -526,6 +693,8 @@ void CZandor_ClientDlg::OnWantProgress(const platform::Message& message)
 void CZandor_ClientDlg::OnTransferCount(const platform::Message& message)
 {
     m_downloads = static_cast<int>(HiWord(message.wParam));
+    // The status line counts what the tray counts, from the same moment.
+    Apply(m_queue->Count(m_downloads));
     if (m_downloads == 0) {
         StopTrayAnimation();
         SetTray(WindowIcon, QStringLiteral("Marlune"));

@@ -28,6 +28,15 @@ class QSystemTrayIcon;
 namespace install {
 class UnzipThread;
 }
+namespace queue {
+class DownloadQueue;
+struct CardChange;
+struct Effects;
+struct ListState;
+struct Post;
+enum class ListRefill;
+enum class Notice;
+} // namespace queue
 namespace store {
 struct Stores;
 }
@@ -112,6 +121,8 @@ public:
     views::SubCategoryColumn* Column(int category) const;
     // Where the user is: category, sub-category, tab, the game in the card.
     const browse::Navigator& NavigationState() const { return m_nav; }
+    // The decisions of downloading: admission, states, what the card shows.
+    const queue::DownloadQueue& Queue() const { return *m_queue; }
     skin::RichText* SearchButton() const { return m_searchButton.get(); }
     skin::RichText* SettingsButton() const { return m_settingsButton.get(); }
     QAction* QuitAction() const { return m_quitAction; }
@@ -154,6 +165,13 @@ private:
 
     // --- the rest ---
     void BuildNavigation();
+    // Carries out what the download queue decided.
+    void Apply(const queue::Effects& effects);
+    void Send(const queue::Post& post);
+    void ApplyCard(const queue::CardChange& change);
+    void Refill(queue::ListRefill refill);
+    int ShowNotice(queue::Notice notice);
+    queue::ListState ListStateOf(int gameId) const;
     void UpdateTabCounts();
     void PlaceChildren(int w, int h);
     void OpenDownloadManager();
@@ -190,6 +208,7 @@ private:
     browse::Navigator m_nav;
     std::unique_ptr<transfer::DownControlThread> m_control;
     std::unique_ptr<install::UnzipThread> m_unzip;
+    std::unique_ptr<queue::DownloadQueue> m_queue;
     QPointer<QWidget> m_downloadManager;
     QPointer<QWidget> m_settingsWindow;
     skin::Owned<skin::RichText> m_searchButton;

@@ -27,6 +27,8 @@ constexpr int ActionPicture = 307;
 constexpr int PictureButtonPicture = 321;
 constexpr int TextButtonPicture = 318;
 constexpr int StopPicture = 330;
+constexpr int PausePicture = 319;
+constexpr int ContinuePicture = 306;
 constexpr int BarImage = 322;
 // UiTexts entries.
 constexpr int LanguageLabel = 20;
@@ -35,6 +37,8 @@ constexpr int ViewsLabel = 22;
 constexpr int IntroductionLabel = 24;
 constexpr int StrategyLabel = 25;
 constexpr int DownloadLabel = 26;
+constexpr int PauseTip = 27;
+constexpr int ContinueTip = 28;
 constexpr int StopTip = 29;
 constexpr int OpenLabel = 30;
 constexpr const char* Nothing = "暂无";
@@ -72,6 +76,7 @@ GameSummaryCard::GameSummaryCard(const SkinTheme& theme,
     , m_facts(skin::Make<skin::RichText>())
     , m_action(skin::Make<skin::RichText>())
     , m_stop(skin::Make<skin::RichText>())
+    , m_pause(skin::Make<skin::RichText>())
     , m_percentText(skin::Make<skin::RichText>())
     , m_introButton(skin::Make<skin::RichText>())
     , m_strategyButton(skin::Make<skin::RichText>())
@@ -81,6 +86,7 @@ GameSummaryCard::GameSummaryCard(const SkinTheme& theme,
     m_facts->SetObjectName(QStringLiteral("card.facts"));
     m_action->SetObjectName(QStringLiteral("card.action"));
     m_stop->SetObjectName(QStringLiteral("card.stop"));
+    m_pause->SetObjectName(QStringLiteral("card.pause"));
     m_percentText->SetObjectName(QStringLiteral("card.percent"));
     m_introButton->SetObjectName(QStringLiteral("card.introduction"));
     m_strategyButton->SetObjectName(QStringLiteral("card.strategy"));
@@ -102,6 +108,7 @@ GameSummaryCard::GameSummaryCard(const SkinTheme& theme,
                        .arg(m_theme.PictureId(StopPicture))
                        .arg(QuotedValue(m_texts.At(StopTip))));
     m_stop->BindClick(StopValue, this, &GameSummaryCard::OnAction);
+    FormatPause(false);
     if (m_host) {
         Relayout(m_host->width(), m_host->height());
     }
@@ -181,10 +188,7 @@ void GameSummaryCard::ShowGame(const store::GameRecord& record)
     FormatAction(FromUtf8(m_texts.At(record.state < store::game_state::Downloaded ? DownloadLabel : OpenLabel)),
                  record.state < store::game_state::Downloaded ? DownloadValue : OpenValue);
     m_action->Show(true);
-    m_stop->Show(false);
-    m_percentText->Show(false);
-    m_downloading = false;
-    m_percent = 0;
+    HideProgress();
 
     m_nameText = FromUtf8(record.name);
     m_sourceText = FromUtf8(WithoutParentheses(record.srcname));
@@ -233,10 +237,7 @@ void GameSummaryCard::ShowEmpty()
     m_introduction = NoIntroduction;
     m_strategy = NoStrategy;
     m_action->Show(false);
-    m_stop->Show(false);
-    m_percentText->Show(false);
-    m_downloading = false;
-    m_percent = 0;
+    HideProgress();
     if (m_info != nullptr) {
         m_info->Show(InfoScreen::PictureMode, {});
     }
@@ -312,11 +313,14 @@ void GameSummaryCard::OnAction(int value)
     case StopValue:
         FormatAction(FromUtf8(m_texts.At(DownloadLabel)), DownloadValue);
         m_action->Show(true);
-        m_stop->Show(false);
-        m_percentText->Show(false);
-        m_downloading = false;
-        m_percent = 0;
+        HideProgress();
         platform::PostMessageTo(m_mainWindow, msg::DownloadRequest, platform::PackWords(id, 0), 0);
+        break;
+    case PauseValue:
+        platform::PostMessageTo(m_mainWindow, msg::DownloadRequest, platform::PackWords(id, 2), 0);
+        break;
+    case ContinueValue:
+        platform::PostMessageTo(m_mainWindow, msg::DownloadRequest, platform::PackWords(id, 3), 0);
         break;
     default:
         return;
@@ -332,10 +336,7 @@ void GameSummaryCard::ShowProgress(int gameId, int kind, int percent)
     if (kind == ProgressOff) {
         FormatAction(FromUtf8(m_texts.At(DownloadLabel)), DownloadValue);
         m_action->Show(true);
-        m_stop->Show(false);
-        m_percentText->Show(false);
-        m_downloading = false;
-        m_percent = 0;
+        HideProgress();
     } else if (kind == ProgressOn) {
         m_action->Show(false);
         m_percent = std::clamp(percent, 0, 100);
@@ -345,10 +346,41 @@ void GameSummaryCard::ShowProgress(int gameId, int kind, int percent)
                                   .arg(m_percent));
         m_percentText->Show(true);
         m_stop->Show(true);
+        m_pause->Show(true);
     } else {
         return;
     }
     InvalidateButtons();
+}
+
+void GameSummaryCard::ShowPaused(int gameId, bool paused)
+{
+    if (gameId == 0 || gameId != m_gameNumber || !m_downloading || paused == m_paused) {
+        return;
+    }
+    FormatPause(paused);
+    InvalidateButtons();
+}
+
+void GameSummaryCard::FormatPause(bool paused)
+{
+    m_paused = paused;
+    m_pause->Format(QStringLiteral("/a,p5=%1,linkt='%2'/")
+                        .arg(m_theme.PictureId(paused ? ContinuePicture : PausePicture))
+                        .arg(QuotedValue(m_texts.At(paused ? ContinueTip : PauseTip))));
+    m_pause->BindClick(paused ? ContinueValue : PauseValue, this, &GameSummaryCard::OnAction);
+}
+
+void GameSummaryCard::HideProgress()
+{
+    m_stop->Show(false);
+    m_pause->Show(false);
+    m_percentText->Show(false);
+    m_downloading = false;
+    m_percent = 0;
+    if (m_paused) {
+        FormatPause(false);
+    }
 }
 
 void GameSummaryCard::SetAction(int gameId, const std::string& text, int value)
@@ -404,6 +436,7 @@ void GameSummaryCard::Draw(QPainter& painter, QWidget* window)
     m_source->Draw(painter, left + 10, bottom - 49, window);
     m_facts->Draw(painter, left + 10, bottom - 24, window);
     m_action->Draw(painter, right - 115, bottom - 44, window);
+    m_pause->Draw(painter, right - 55, bottom - 30, window);
     m_stop->Draw(painter, right - 35, bottom - 30, window);
     m_percentText->Draw(painter, right - 110, bottom - 30, window);
     if (m_downloading) {

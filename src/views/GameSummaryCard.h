@@ -2,7 +2,8 @@
 
 // The card of the selected game under the centre area of the main window: name, source, facts
 // line, numbered picture buttons, introduction and strategy buttons, the action button (download
-// or open), and while downloading the stop button, the percentage and the bar. It draws into the
+// or open), and while downloading the pause (or continue) and stop buttons, the percentage and
+// the bar. It draws into the
 // main window and posts its clicks there; the download queue drives ShowProgress and SetAction.
 // GUI thread only.
 
@@ -33,6 +34,8 @@ public:
     static constexpr int StopValue = 0;     // stop button: cancel the download
     static constexpr int OpenValue = 1;     // action "打开游戏": play
     static constexpr int DownloadValue = 2; // action "开始下载": start the download
+    static constexpr int PauseValue = 3;    // pause button while downloading
+    static constexpr int ContinueValue = 4; // continue button while paused
     // Kinds of ShowProgress.
     static constexpr int ProgressOff = 0; // back to the action button
     static constexpr int ProgressOn = 1;  // percentage, bar and stop button
@@ -64,6 +67,9 @@ public:
     // For the shown game only: ProgressOn shows percent (0-100) with the bar and the stop button,
     // ProgressOff the download button again.
     void ShowProgress(int gameId, int kind, int percent);
+    // For the shown game only, while it shows progress: the pause button (false) or the continue
+    // button (true) beside the stop button.
+    void ShowPaused(int gameId, bool paused);
     // For the shown game only: the action button shows text (UTF-8) and a click posts for value.
     void SetAction(int gameId, const std::string& text, int value);
     // Draws at the card's place in the main window; the buttons become live there.
@@ -83,6 +89,9 @@ public:
     skin::RichText* FactsText() const { return m_facts.get(); }
     skin::RichText* ActionButton() const { return m_action.get(); }
     skin::RichText* StopButton() const { return m_stop.get(); }
+    // The pause or continue button (one object, relabelled), shown with the stop button.
+    skin::RichText* PauseButton() const { return m_pause.get(); }
+    bool ShowsPaused() const { return m_paused; }
     skin::RichText* PercentText() const { return m_percentText.get(); }
     skin::RichText* IntroductionButton() const { return m_introButton.get(); }
     skin::RichText* StrategyButton() const { return m_strategyButton.get(); }
@@ -101,6 +110,8 @@ private:
     void FormatTexts();
     void ShowEmpty();
     void FormatAction(const QString& text, int value);
+    void FormatPause(bool paused);
+    void HideProgress();
     void ChoosePicture(int n);
     void OnText(int value);
     void OnAction(int value);
@@ -122,6 +133,7 @@ private:
     skin::Owned<skin::RichText> m_facts;
     skin::Owned<skin::RichText> m_action;
     skin::Owned<skin::RichText> m_stop;
+    skin::Owned<skin::RichText> m_pause;
     skin::Owned<skin::RichText> m_percentText;
     skin::Owned<skin::RichText> m_introButton;
     skin::Owned<skin::RichText> m_strategyButton;
@@ -134,6 +146,7 @@ private:
     std::string m_strategy;
     int m_percent = 0;
     bool m_downloading = false;
+    bool m_paused = false;
     int m_actionValue = DownloadValue;
 };
 
