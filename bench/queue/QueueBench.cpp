@@ -93,19 +93,18 @@ bool MakePackages()
         return true;
     }
     fs::create_directories(ServedPackage(FirstId).parent_path(), error);
-    const std::string script =
-        "import os, sys, zipfile\n"
-        "for path in sys.argv[2:]:\n"
-        "    with zipfile.ZipFile(path + '.part', 'w') as z:\n"
-        "        z.writestr('index.dat', '[config]\\r\\nfile=game.sh\\r\\n')\n"
-        "        z.writestr('game.sh', '#!/bin/sh\\nexit 0\\n')\n"
-        "        with z.open('data/level.dat', 'w', force_zip64=True) as out:\n"
-        "            left = int(sys.argv[1])\n"
-        "            while left > 0:\n"
-        "                n = min(left, 1 << 20)\n"
-        "                out.write(os.urandom(n))\n"
-        "                left -= n\n"
-        "    os.replace(path + '.part', path)\n";
+    const std::string script = "import os, sys, zipfile\n"
+                               "for path in sys.argv[2:]:\n"
+                               "    with zipfile.ZipFile(path + '.part', 'w') as z:\n"
+                               "        z.writestr('index.dat', '[config]\\r\\nfile=game.sh\\r\\n')\n"
+                               "        z.writestr('game.sh', '#!/bin/sh\\nexit 0\\n')\n"
+                               "        with z.open('data/level.dat', 'w', force_zip64=True) as out:\n"
+                               "            left = int(sys.argv[1])\n"
+                               "            while left > 0:\n"
+                               "                n = min(left, 1 << 20)\n"
+                               "                out.write(os.urandom(n))\n"
+                               "                left -= n\n"
+                               "    os.replace(path + '.part', path)\n";
     std::string command = "python3 -c \"$(cat <<'EOF'\n" + script + "EOF\n)\" " + std::to_string(DataBytes);
     for (int i = 0; i < Games; ++i) {
         command += " " + Quote(ServedPackage(FirstId + i));

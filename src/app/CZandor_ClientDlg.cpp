@@ -174,7 +174,8 @@ CZandor_ClientDlg::CZandor_ClientDlg(const views::SkinTheme& theme,
         m_programDir,
         transfer::ServerBase(),
         [this](int id, const std::string& package, const std::string& url, std::string_view size, bool paused) {
-            return m_control ? m_control->StartDownload(id, package, url, size, paused) : transfer::StartResult::TooMany;
+            return m_control ? m_control->StartDownload(id, package, url, size, paused)
+                             : transfer::StartResult::TooMany;
         });
 
     m_navigation = std::make_unique<views::NavigationBar>(Handle(), m_theme, m_texts, m_stores.settings);

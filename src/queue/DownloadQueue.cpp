@@ -317,8 +317,7 @@ std::vector<int> DownloadQueue::Unfinished() const
 {
     std::vector<int> ids;
     for (const auto& [key, record] : m_catalogue) {
-        if (record.state == state::Downloading || record.state == state::Paused
-            || record.state == state::Contacting) {
+        if (record.state == state::Downloading || record.state == state::Paused || record.state == state::Contacting) {
             if (const std::optional<int> id = KeyId(key)) {
                 ids.push_back(*id);
             }
@@ -449,8 +448,8 @@ void DownloadQueue::Quit()
 std::string DownloadQueue::DateText(const std::tm& time)
 {
     return std::to_string(time.tm_year + 1900) + "-" + std::to_string(time.tm_mon + 1) + "-"
-           + std::to_string(time.tm_mday) + " " + std::to_string(time.tm_hour) + ":" + std::to_string(time.tm_min)
-           + ":" + std::to_string(time.tm_sec);
+           + std::to_string(time.tm_mday) + " " + std::to_string(time.tm_hour) + ":" + std::to_string(time.tm_min) + ":"
+           + std::to_string(time.tm_sec);
 }
 
 std::tm DownloadQueue::LocalNow()

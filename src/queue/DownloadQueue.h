@@ -67,12 +67,12 @@ struct CardChange
 enum class Notice
 {
     None,
-    TooMany,           // "下载个数达到最大！"
-    NoSpace,           // "磁盘空间不足，请清理磁盘！"
-    DownloadAgain,     // the question "打开压缩包失败,是否重新下载？" (two buttons)
-    ExtractFailed,     // "解压失败！"
-    NoConfig,          // "配置文件不存在！"
-    NoExecutable,      // "可执行文件不存在！"
+    TooMany,       // "下载个数达到最大！"
+    NoSpace,       // "磁盘空间不足，请清理磁盘！"
+    DownloadAgain, // the question "打开压缩包失败,是否重新下载？" (two buttons)
+    ExtractFailed, // "解压失败！"
+    NoConfig,      // "配置文件不存在！"
+    NoExecutable,  // "可执行文件不存在！"
 };
 
 // How the list panel is filled again (current category and sub-category, no search).
@@ -91,9 +91,9 @@ struct Effects
     std::vector<Post> posts;
     std::optional<CardChange> card;
     ListRefill refill = ListRefill::Keep;
-    bool recount = false;             // recount the tabs
-    std::optional<int> statusCount;   // the status line's count of downloads
-    std::optional<int> statusSpeed;   // the status line's speed, KB/s
+    bool recount = false;           // recount the tabs
+    std::optional<int> statusCount; // the status line's count of downloads
+    std::optional<int> statusSpeed; // the status line's speed, KB/s
     Notice notice = Notice::None;
     std::vector<Post> confirmPosts;
 };
@@ -110,8 +110,11 @@ class DownloadQueue
 public:
     // The control thread's start call: (game id, package path, package address, size text,
     // start paused).
-    using StartCall = std::function<transfer::StartResult(
-        int gameId, const std::string& packagePath, const std::string& url, std::string_view sizeText, bool startPaused)>;
+    using StartCall = std::function<transfer::StartResult(int gameId,
+                                                          const std::string& packagePath,
+                                                          const std::string& url,
+                                                          std::string_view sizeText,
+                                                          bool startPaused)>;
     // The local time now.
     using Clock = std::function<std::tm()>;
 

@@ -4,8 +4,8 @@
 // MARLUNE_GAME_LOG), and the state saved and read back across a restart.
 
 #include <csignal>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
 
@@ -154,7 +154,8 @@ protected:
     void Open(bool slow = false)
     {
         qputenv("MARLUNE_SERVER", QByteArray::fromStdString(m_base + (slow ? "slow/" : "")));
-        m_window = std::make_unique<CZandor_ClientDlg>(views_test::Theme(), views_test::Texts(), m_stores, m_folder.Dir());
+        m_window =
+            std::make_unique<CZandor_ClientDlg>(views_test::Theme(), views_test::Texts(), m_stores, m_folder.Dir());
         m_window->show();
         Settle();
     }
@@ -248,16 +249,12 @@ protected:
         const std::uintmax_t size = fs::file_size(Package(id), error);
         return error ? 0 : size;
     }
-    bool SameAsServed(int id) const
-    {
-        return app_test::ReadFile(Package(id)) == app_test::ReadFile(ServedPackage(id));
-    }
+    bool SameAsServed(int id) const { return app_test::ReadFile(Package(id)) == app_test::ReadFile(ServedPackage(id)); }
     // The lines the sample games wrote: "<id> TAB <game folder> TAB <working folder>".
     std::string GameLines() const { return app_test::ReadFile(GameLog()); }
     bool WaitGameRan(int id)
     {
-        return QTest::qWaitFor([&] { return GameLines().find(std::to_string(id) + "\t") != std::string::npos; },
-                               10000);
+        return QTest::qWaitFor([&] { return GameLines().find(std::to_string(id) + "\t") != std::string::npos; }, 10000);
     }
 
     app_test::ProgramFolder m_folder;
@@ -402,7 +399,8 @@ TEST_F(DownloadTest, UnfinishedDownloadsAreTakenUpAtTheNextStart)
 
     // autodown on, from the first exit: the one left running runs, the paused one waits for its
     // continue; both end complete and identical to the server's packages.
-    fs::copy_file(m_folder.Path() / "gamelist.first", m_folder.Path() / "gamelist.xml",
+    fs::copy_file(m_folder.Path() / "gamelist.first",
+                  m_folder.Path() / "gamelist.xml",
                   fs::copy_options::overwrite_existing);
     Restart(games);
     m_stores.settings.autodown = true;
@@ -507,7 +505,12 @@ TEST_F(DownloadTest, ARunningGameIsEndedBeforeItsFolderGoesToTheTrash)
     // The downloaded games' panel asks for the removal this way.
     m_window->Post(msg::GameAction, platform::PackWords(id, msg::game_action::Remove), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fs::exists(folder); }, 10000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ::kill(pid, 0) != 0 || app_test::ReadFile("/proc/" + std::to_string(pid) + "/stat").find(") Z") != std::string::npos; }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return ::kill(pid, 0) != 0
+                   || app_test::ReadFile("/proc/" + std::to_string(pid) + "/stat").find(") Z") != std::string::npos;
+        },
+        5000))
         << "the game still runs";
     EXPECT_TRUE(fs::is_directory(m_folder.Path() / ".data" / "Trash" / "files" / std::to_string(id)));
     EXPECT_FALSE(fs::exists(Package(id)));

@@ -4,14 +4,13 @@
 
 #include "queue/DownloadQueue.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 
 namespace {
 
@@ -42,24 +41,25 @@ class QueueTest : public ::testing::Test
 {
 protected:
     QueueTest()
-        : m_queue(m_catalogue,
-                  m_settings,
-                  m_dir,
-                  "http://server/",
-                  [this](int id, const std::string& package, const std::string& url, std::string_view size, bool paused) {
-                      m_calls.push_back({id, package, url, std::string(size), paused});
-                      return m_answer;
-                  },
-                  [] {
-                      std::tm time = {};
-                      time.tm_year = 109; // 2009-7-5 14:03:09
-                      time.tm_mon = 6;
-                      time.tm_mday = 5;
-                      time.tm_hour = 14;
-                      time.tm_min = 3;
-                      time.tm_sec = 9;
-                      return time;
-                  })
+        : m_queue(
+            m_catalogue,
+            m_settings,
+            m_dir,
+            "http://server/",
+            [this](int id, const std::string& package, const std::string& url, std::string_view size, bool paused) {
+                m_calls.push_back({id, package, url, std::string(size), paused});
+                return m_answer;
+            },
+            [] {
+                std::tm time = {};
+                time.tm_year = 109; // 2009-7-5 14:03:09
+                time.tm_mon = 6;
+                time.tm_mday = 5;
+                time.tm_hour = 14;
+                time.tm_min = 3;
+                time.tm_sec = 9;
+                return time;
+            })
     {}
 
     void Game(int id, std::int32_t state)
@@ -126,8 +126,8 @@ TEST_F(QueueTest, RequestsBecomeCommandsAndStartsAreAdmittedOrRefused)
     EXPECT_TRUE(m_queue.Request(999, 1).posts.empty()) << "not in the catalogue";
     EXPECT_TRUE(m_calls.empty());
 
-    for (const auto& [answer, notice] : {std::pair{StartResult::TooMany, Notice::TooMany},
-                                        std::pair{StartResult::NoSpace, Notice::NoSpace}}) {
+    for (const auto& [answer, notice] :
+         {std::pair{StartResult::TooMany, Notice::TooMany}, std::pair{StartResult::NoSpace, Notice::NoSpace}}) {
         m_answer = answer;
         const Effects refused = m_queue.Request(1234, 1);
         EXPECT_EQ(refused.notice, notice);
@@ -183,7 +183,9 @@ struct StepCase
     std::vector<Post> control;
 };
 
-class QueueSteps : public QueueTest, public ::testing::WithParamInterface<StepCase>
+class QueueSteps
+    : public QueueTest
+    , public ::testing::WithParamInterface<StepCase>
 {};
 
 TEST_P(QueueSteps, MoveTheStateAndTheCard)
@@ -207,20 +209,60 @@ INSTANTIATE_TEST_SUITE_P(
     QueueSteps,
     ::testing::Values(
         StepCase{"started", false, 0, 0, st::Contacting, CardShow::Progress, {}},
-        StepCase{"no answer", false, 1, 0, st::Downloading, {}, {{Target::ControlThread, {msg::DownControl, PackWords(42, 0), PackWords(1, 0)}}}},
-        StepCase{"no length", false, 2, 0, st::Downloading, {}, {{Target::ControlThread, {msg::DownControl, PackWords(42, 0), PackWords(1, 0)}}}},
+        StepCase{"no answer",
+                 false,
+                 1,
+                 0,
+                 st::Downloading,
+                 {},
+                 {{Target::ControlThread, {msg::DownControl, PackWords(42, 0), PackWords(1, 0)}}}},
+        StepCase{"no length",
+                 false,
+                 2,
+                 0,
+                 st::Downloading,
+                 {},
+                 {{Target::ControlThread, {msg::DownControl, PackWords(42, 0), PackWords(1, 0)}}}},
         StepCase{"body begins", false, 3, 0, st::Downloading, CardShow::Progress, {}},
-        StepCase{"cancel or short", false, 4, 0, st::Downloading, {}, {{Target::ControlThread, {msg::DownControl, PackWords(42, 0), PackWords(1, 0)}}}},
-        StepCase{"complete", false, 5, 0, st::Downloading, {}, {{Target::ControlThread, {msg::DownControl, PackWords(42, 0), 0}}}},
-        StepCase{"pause", false, 6, 0, st::Downloading, {}, {{Target::ControlThread, {msg::DownControl, PackWords(42, 1), 0}}}},
-        StepCase{"continue", false, 7, 0, st::Downloading, {}, {{Target::ControlThread, {msg::DownControl, PackWords(42, 2), 0}}}},
+        StepCase{"cancel or short",
+                 false,
+                 4,
+                 0,
+                 st::Downloading,
+                 {},
+                 {{Target::ControlThread, {msg::DownControl, PackWords(42, 0), PackWords(1, 0)}}}},
+        StepCase{"complete",
+                 false,
+                 5,
+                 0,
+                 st::Downloading,
+                 {},
+                 {{Target::ControlThread, {msg::DownControl, PackWords(42, 0), 0}}}},
+        StepCase{"pause",
+                 false,
+                 6,
+                 0,
+                 st::Downloading,
+                 {},
+                 {{Target::ControlThread, {msg::DownControl, PackWords(42, 1), 0}}}},
+        StepCase{"continue",
+                 false,
+                 7,
+                 0,
+                 st::Downloading,
+                 {},
+                 {{Target::ControlThread, {msg::DownControl, PackWords(42, 2), 0}}}},
         StepCase{"paused", true, 1, 0, st::Paused, CardShow::Paused, {}},
         StepCase{"continued", true, 2, 0, st::Downloading, CardShow::Progress, {}},
         StepCase{"removed, completed", true, 0, 0, st::Downloaded, CardShow::Open, {}},
         StepCase{"removed, cancelled", true, 0, PackWords(1, 0), st::NotDownloaded, CardShow::Download, {}}),
     [](const auto& info) {
         std::string name = info.param.name;
-        std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+        std::replace_if(
+            name.begin(),
+            name.end(),
+            [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+            '_');
         return name;
     });
 
@@ -254,7 +296,8 @@ TEST_F(QueueTest, ProgressReachesTheCardAndTheStatusLine)
     Held(3);
     Effects report = m_queue.Progress(PackWords(3, 0), PackWords(47, 120));
     EXPECT_EQ(report.card, (CardChange{3, CardShow::Progress, 47}));
-    EXPECT_EQ(report.posts, (std::vector<Post>{{Target::Manager, {msg::ManagerProgress, PackWords(3, 0), PackWords(47, 120)}}}));
+    EXPECT_EQ(report.posts,
+              (std::vector<Post>{{Target::Manager, {msg::ManagerProgress, PackWords(3, 0), PackWords(47, 120)}}}));
     report = m_queue.Progress(PackWords(3, 0), 0);
     EXPECT_EQ(report.card->percent, 47) << "nothing received yet keeps the last percentage";
     EXPECT_FALSE(m_queue.Progress(PackWords(4, 0), PackWords(10, 1)).card) << "not held";
@@ -283,7 +326,9 @@ struct TakeUpCase
     Notice notice;
 };
 
-class QueueTakeUp : public QueueTest, public ::testing::WithParamInterface<TakeUpCase>
+class QueueTakeUp
+    : public QueueTest
+    , public ::testing::WithParamInterface<TakeUpCase>
 {};
 
 TEST_P(QueueTakeUp, FollowsTheSettingAndTheAnswer)
@@ -307,21 +352,72 @@ INSTANTIATE_TEST_SUITE_P(
     Table,
     QueueTakeUp,
     ::testing::Values(
-        TakeUpCase{"RunningAutodownOff", st::Downloading, false, StartResult::Started, true, true, st::Paused, Notice::None},
-        TakeUpCase{"RunningAutodownOn", st::Downloading, true, StartResult::Started, true, false, st::Downloading, Notice::None},
-        TakeUpCase{"ContactingAutodownOn", st::Contacting, true, StartResult::Started, true, false, st::Downloading, Notice::None},
+        TakeUpCase{"RunningAutodownOff",
+                   st::Downloading,
+                   false,
+                   StartResult::Started,
+                   true,
+                   true,
+                   st::Paused,
+                   Notice::None},
+        TakeUpCase{"RunningAutodownOn",
+                   st::Downloading,
+                   true,
+                   StartResult::Started,
+                   true,
+                   false,
+                   st::Downloading,
+                   Notice::None},
+        TakeUpCase{"ContactingAutodownOn",
+                   st::Contacting,
+                   true,
+                   StartResult::Started,
+                   true,
+                   false,
+                   st::Downloading,
+                   Notice::None},
         TakeUpCase{"PausedStaysPaused", st::Paused, true, StartResult::Started, true, true, st::Paused, Notice::None},
-        TakeUpCase{"RunningRefused", st::Downloading, true, StartResult::TooMany, true, false, st::NotDownloaded, Notice::TooMany},
-        TakeUpCase{"PausedRefused", st::Paused, false, StartResult::NoSpace, true, true, st::NotDownloaded, Notice::NoSpace},
-        TakeUpCase{"Downloaded", st::Downloaded, true, StartResult::Started, false, false, st::Downloaded, Notice::None},
-        TakeUpCase{"NotDownloaded", st::NotDownloaded, true, StartResult::Started, false, false, st::NotDownloaded, Notice::None}),
+        TakeUpCase{"RunningRefused",
+                   st::Downloading,
+                   true,
+                   StartResult::TooMany,
+                   true,
+                   false,
+                   st::NotDownloaded,
+                   Notice::TooMany},
+        TakeUpCase{"PausedRefused",
+                   st::Paused,
+                   false,
+                   StartResult::NoSpace,
+                   true,
+                   true,
+                   st::NotDownloaded,
+                   Notice::NoSpace},
+        TakeUpCase{"Downloaded",
+                   st::Downloaded,
+                   true,
+                   StartResult::Started,
+                   false,
+                   false,
+                   st::Downloaded,
+                   Notice::None},
+        TakeUpCase{"NotDownloaded",
+                   st::NotDownloaded,
+                   true,
+                   StartResult::Started,
+                   false,
+                   false,
+                   st::NotDownloaded,
+                   Notice::None}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(QueueTest, OutcomesOfOpeningAGame)
 {
     Game(12, st::Downloaded);
-    EXPECT_EQ(m_queue.GameAction(12, 1, 0, {}).posts, (std::vector<Post>{{Target::UnpackingThread, {msg::UnzipOpen, PackWords(12, 0), 0}}}));
-    EXPECT_EQ(m_queue.GameAction(12, 2, 0, {}).posts, (std::vector<Post>{{Target::UnpackingThread, {msg::UnzipRemove, PackWords(12, 0), 0}}}));
+    EXPECT_EQ(m_queue.GameAction(12, 1, 0, {}).posts,
+              (std::vector<Post>{{Target::UnpackingThread, {msg::UnzipOpen, PackWords(12, 0), 0}}}));
+    EXPECT_EQ(m_queue.GameAction(12, 2, 0, {}).posts,
+              (std::vector<Post>{{Target::UnpackingThread, {msg::UnzipRemove, PackWords(12, 0), 0}}}));
     EXPECT_TRUE(m_queue.GameAction(13, 1, 0, {}).posts.empty()) << "not in the catalogue";
 
     struct Case
