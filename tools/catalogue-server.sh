@@ -7,7 +7,8 @@
 #
 # Everything of the server lives in BUILD_DIR/catalogue-server/: nginx.conf, nginx.pid, access.log
 # (with the Range and Referer headers of every request), error.log, and base-url, which holds the
-# base address ("http://127.0.0.1:PORT/") that tests and the demo read. nginx runs as the current
+# base address ("http://127.0.0.1:PORT/") that tests and the demo read. Below the base, slow/ is the
+# same tree at 256 KB/s per request, and demo/ the same tree with its packages at 64 KB/s. nginx runs as the current
 # user. Several build folders can each run their own server at the same time.
 set -euo pipefail
 
@@ -108,6 +109,14 @@ http {
         location /slow/ {
             alias $tree/;
             limit_rate 256k;
+        }
+        # The same tree for the demo: the packages at a pace a person can watch, pause and continue.
+        location /demo/ {
+            alias $tree/;
+        }
+        location /demo/download/ {
+            alias $tree/download/;
+            limit_rate 64k;
         }
     }
 }

@@ -44,7 +44,8 @@ if [ ! -f "$demo/gamelist.xml" ]; then
 fi
 # The pictures an installation ships; those already there (and any fetched since) are kept.
 cp -rn "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$demo/"
-export MARLUNE_SERVER="$base"
+# Packages come at 64 KB/s in the demo, so that a download can be watched, paused and continued.
+export MARLUNE_SERVER="${base}demo/"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     echo "Starting the client from $demo (close it from its tray menu, or with the close button"

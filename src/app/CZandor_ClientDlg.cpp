@@ -439,7 +439,12 @@ void CZandor_ClientDlg::Apply(const queue::Effects& effects)
         ApplyCard(*effects.card);
     }
     if (effects.refill != queue::ListRefill::Keep) {
+        const int shown = m_card->GameId();
         Refill(effects.refill);
+        if (effects.keepCard && shown != 0) {
+            // After the fill's own choice of the card's game.
+            Post(msg::GameChosen, platform::PackWords(static_cast<std::uint32_t>(shown), 0), 0);
+        }
     }
     if (effects.recount) {
         UpdateTabCounts();

@@ -282,6 +282,9 @@ Effects DownloadQueue::Result(int gameId, std::uint32_t action, platform::Param 
             } else if (!list.listed && !list.online) {
                 effects.refill = ListRefill::Local;
             }
+            // A fill shows its first game in the card; the user keeps the one being watched
+            // (whose action button becomes "打开游戏" where the stop button was a moment ago).
+            effects.keepCard = true;
             // Downloaded: the card offers to play it.
             effects.card = CardChange{gameId, CardShow::Open, 0};
             if (m_settings.autogame) {

@@ -91,6 +91,7 @@ struct Effects
     std::vector<Post> posts;
     std::optional<CardChange> card;
     ListRefill refill = ListRefill::Keep;
+    bool keepCard = false;          // the card shows the same game again after the refill
     bool recount = false;           // recount the tabs
     std::optional<int> statusCount; // the status line's count of downloads
     std::optional<int> statusSpeed; // the status line's speed, KB/s

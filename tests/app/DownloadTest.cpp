@@ -296,6 +296,10 @@ TEST_F(DownloadTest, RoadOfOneGameFromTheCardToItsStart)
     EXPECT_TRUE(std::regex_match(m_stores.catalogue.at(std::to_string(id)).dawndate,
                                  std::regex(R"(20\d\d-[1-9]\d?-[1-9]\d? \d{1,2}:\d{1,2}:\d{1,2})")));
     EXPECT_FALSE(m_window->ListPanel().Contains(id)) << "still in the online list";
+    // The card stays on the game, now to be played.
+    Settle();
+    EXPECT_EQ(m_window->Card().GameId(), id);
+    EXPECT_EQ(m_window->Card().ActionValue(), GameSummaryCard::OpenValue);
     PlayFromLocalTab(id);
     EXPECT_EQ(m_window->Card().ActionButton()->LaidOutText(), QStringLiteral("打开游戏"));
 

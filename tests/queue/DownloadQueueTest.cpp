@@ -283,6 +283,7 @@ TEST_F(QueueTest, ACompletedDownloadIsDatedAndRefreshesWhatShowsIt)
             const Effects done = m_queue.Result(9, 0, 0, c.list);
             EXPECT_EQ(m_catalogue.at("9").dawndate, "2009-7-5 14:3:9");
             EXPECT_EQ(done.refill, c.refill);
+            EXPECT_TRUE(done.keepCard);
             EXPECT_TRUE(done.recount);
             EXPECT_FALSE(m_queue.Held(9));
             EXPECT_EQ(std::count(done.posts.begin(), done.posts.end(), Self(msg::GameAction, 9, 1)), autogame ? 1 : 0);
