@@ -1,7 +1,13 @@
 #include "app/CZandor_ClientApp.h"
 
+#include <algorithm>
+
+#include <QApplication>
 #include <QDir>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include "app/CZandor_ClientDlg.h"
 #include "app/CloseRequests.h"
@@ -36,7 +42,28 @@ std::string CZandor_ClientApp::ProgramDirOf(const QString& executableFolder)
 void CZandor_ClientApp::SystemMessageBox(const QString& text)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Marlune"), text, QMessageBox::Ok);
+    // A box as narrow as its short text leaves a window manager no room for the title beside its
+    // buttons ("M...e"): make room for the title and the frame's buttons.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()); grid != nullptr) {
+        grid->addItem(
+            new QSpacerItem(SystemBoxMinWidth(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+            grid->rowCount(),
+            0,
+            1,
+            grid->columnCount());
+    }
     views::ModalRunner::Instance().Run(&box, text);
+}
+
+int CZandor_ClientApp::SystemBoxMinWidth(const QString& title)
+{
+    // The title in a bold caption font of the application's size, the window icon and three
+    // frame buttons beside it.
+    QFont caption = QApplication::font();
+    caption.setBold(true);
+    constexpr int FrameRoom = 160;
+    constexpr int Least = 280;
+    return std::max(Least, QFontMetrics(caption).horizontalAdvance(title) + FrameRoom);
 }
 
 CZandor_ClientApp::CZandor_ClientApp(AppOptions options)
@@ -80,18 +107,21 @@ void CZandor_ClientApp::MakeFolders() const
 
 CZandor_ClientApp::Outcome CZandor_ClientApp::Run()
 {
-    // 1-2: one copy per user.
+    // 1-2: one copy per user. A refused start lets go of the lock file before its box is shown.
     m_lock = std::make_unique<InstanceLock>(m_options.lockFile);
     switch (m_lock->Acquire()) {
     case LockResult::Acquired:
         break;
     case LockResult::CannotCreate:
+        m_lock.reset();
         Report(QStringLiteral("Create mutex error."));
         return Outcome::CannotCreateLock;
     case LockResult::WaitFailed:
+        m_lock.reset();
         Report(QStringLiteral("Wait for mutex error."));
         return Outcome::CannotWaitLock;
     case LockResult::HeldElsewhere:
+        m_lock.reset();
         Report(QStringLiteral("该程序正在运行！"));
         return Outcome::AlreadyRunning;
     }
@@ -102,8 +132,9 @@ CZandor_ClientApp::Outcome CZandor_ClientApp::Run()
     m_theme = std::make_unique<views::SkinTheme>();
     if (!m_theme->Load(skinPath)) {
         m_theme.reset();
-        Report(QStringLiteral("加载皮肤文件失败"));
+        // Released before the box: while the user reads it, a start with the skin put back works.
         m_lock->Release();
+        Report(QStringLiteral("加载皮肤文件失败"));
         return Outcome::SkinMissing;
     }
     MakeFolders();

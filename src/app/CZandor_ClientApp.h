@@ -74,6 +74,8 @@ public:
     [[nodiscard]] static std::string ProgramDirOf(const QString& executableFolder);
     // The system's message box: caption "Marlune", the text, an OK button, no owner.
     static void SystemMessageBox(const QString& text);
+    // The least width of that box: room for the title beside a window manager's frame buttons.
+    [[nodiscard]] static int SystemBoxMinWidth(const QString& title);
 
     const std::string& ProgramDir() const { return m_options.programDir; }
     store::Stores& Stores() { return m_stores; }

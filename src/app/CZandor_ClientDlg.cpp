@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -56,6 +57,11 @@ constexpr int SettingsLabelStyle = 3;
 constexpr int SearchText = 9;    // UiTexts "搜索"
 constexpr int SettingsText = 10; // UiTexts "设置"
 constexpr int CornerRadius = 9;
+// The search box: (w - 296, 97), 240 x 22; the letters at most 20 px, a few pixels in from the left.
+constexpr int SearchHeight = 22;
+constexpr int SearchLetters = 20;
+constexpr int MinSearchLetters = 8;
+constexpr int SearchPadding = 3;
 constexpr QRgb LineColour = 0xFF295D7E;
 constexpr int ProgressPeriodMs = 1000;
 constexpr int ResumeDelayMs = 10;
@@ -67,8 +73,8 @@ constexpr int SettingsValue = 1;
 constexpr int FirstCategory = 99;
 // UiTexts "打开游戏".
 constexpr int OpenGameText = 30;
-// Shown by the contact link.
-constexpr const char* ContactAddress = "support@marlune.example";
+// Shown by the contact link; short enough for one line of the message box (130 pixels).
+constexpr const char* ContactAddress = "kf@marlune.example";
 
 QString Hex(std::uint32_t colour)
 {
@@ -124,33 +130,34 @@ CZandor_ClientDlg::CZandor_ClientDlg(const views::SkinTheme& theme,
                                 .arg(skin::EscapeMarkupText(views::FromUtf8(m_texts.At(SettingsText)))));
     m_settingsLabel->SetObjectName(QStringLiteral("main.settingsLabel"));
 
-    // The tray icon; without a tray on this desktop only its state is kept.
+    // The tray icon: added whenever a tray is there, now or later (a session started at login may
+    // bring its tray up after us); without one only its state is kept.
     m_tray = TrayState{true, WindowIcon, QStringLiteral("Marlune")};
     m_trayMenu = new QMenu(this);
     m_quitAction = m_trayMenu->addAction(QStringLiteral("退出"));
     m_quitAction->setData(QuitCommand);
     connect(m_quitAction, &QAction::triggered, this, [this] { QuitRoutine(); });
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_trayIcon = new QSystemTrayIcon(m_icon, this);
-        m_trayIcon->setToolTip(m_tray.tip);
-        connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-            if (reason == QSystemTrayIcon::DoubleClick) {
-                Post(msg::TrayNotify, 0, TrayDoubleClick);
-            } else if (reason == QSystemTrayIcon::Context) {
-                Post(msg::TrayNotify, 0, TrayRightButtonUp);
-            }
-        });
-        m_trayIcon->show();
-    }
+    m_trayProbe = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    CheckTray();
+    m_trayCheck.setInterval(TrayCheckMs);
+    connect(&m_trayCheck, &QTimer::timeout, this, [this] { CheckTray(); });
+    m_trayCheck.start();
 
     m_searchBox = new QLineEdit(this);
     m_searchBox->setObjectName(QStringLiteral("searchBox"));
+    m_searchBox->setFrame(false);
+    m_searchBox->setTextMargins(SearchPadding, 0, 0, 0);
     QFont searchFont(QStringLiteral("Arial"));
-    searchFont.setPixelSize(20);
     searchFont.setWeight(QFont::Normal);
     searchFont.setStyleHint(QFont::SansSerif);
+    // 20 px letters have a line taller than the 22 px field: the descenders of "gjpqy" were cut.
+    // Take the largest size up to 20 px whose line fits (a line edit keeps a pixel above and below).
+    constexpr int SearchLine = SearchHeight - 2;
+    int pixels = SearchLetters;
+    do {
+        searchFont.setPixelSize(pixels);
+    } while (QFontMetrics(searchFont).height() > SearchLine && --pixels > MinSearchLetters);
     m_searchBox->setFont(searchFont);
-    m_searchBox->setFrame(false);
     // Enter searches, as the search button does.
     connect(m_searchBox, &QLineEdit::returnPressed, this, [this] { Search(); });
 
@@ -210,6 +217,7 @@ CZandor_ClientDlg::~CZandor_ClientDlg()
     for (QTimer& timer : m_timers) {
         timer.stop();
     }
+    m_trayCheck.stop();
     StopThreads();
 }
 
@@ -252,6 +260,11 @@ int CZandor_ClientDlg::Run()
 {
     if (m_ended) {
         return m_result;
+    }
+    if (!m_placed) {
+        // Where a window manager places nothing, a new window would open at (0, 0).
+        m_placed = true;
+        skin::CentreOnScreen(this);
     }
     show();
     raise();
@@ -626,13 +639,10 @@ void CZandor_ClientDlg::OnWindowButton(const platform::Message& message)
 {
     switch (HiWord(message.wParam)) {
     case views::NavigationBar::CloseButton:
-        if (m_stores.settings.exit) {
-            // Without a tray on this desktop a hidden window could never come back: minimise.
-            if (m_trayIcon != nullptr) {
-                hide();
-            } else {
-                showMinimized();
-            }
+        // Hidden, the window comes back only through its tray icon: without a tray, close quits.
+        CheckTray();
+        if (m_stores.settings.exit && TrayIconShown()) {
+            hide();
         } else {
             QuitRoutine();
         }
@@ -713,12 +723,16 @@ void CZandor_ClientDlg::OnTransferCount(const platform::Message& message)
 
 void CZandor_ClientDlg::OnExternalClose()
 {
+    views::ModalRunner& runner = views::ModalRunner::Instance();
     if (m_downloadManager) {
-        views::ModalRunner::Instance().Done(m_downloadManager, views::ModalRunner::Ok);
+        runner.Done(m_downloadManager, views::ModalRunner::Ok);
     }
     if (m_settingsWindow) {
-        views::ModalRunner::Instance().Done(m_settingsWindow, views::ModalRunner::Ok);
+        runner.Done(m_settingsWindow, views::ModalRunner::Ok);
     }
+    // Every other modal run, message boxes above all, ends too: a box would otherwise keep its
+    // loop, and with it the program, running. Cancel, so that no question counts as answered.
+    runner.EndAll(views::ModalRunner::Cancel);
     StopTrayAnimation();
     RemoveTrayIcon();
     if (m_control) {
@@ -779,6 +793,48 @@ void CZandor_ClientDlg::QuitRoutine()
     EndRun(views::ModalRunner::Ok);
 }
 
+void CZandor_ClientDlg::SetTrayProbe(std::function<bool()> probe)
+{
+    m_trayProbe = std::move(probe);
+    CheckTray();
+}
+
+bool CZandor_ClientDlg::TrayIconShown() const
+{
+    return m_trayAvailable && m_trayIcon != nullptr && m_trayIcon->isVisible();
+}
+
+void CZandor_ClientDlg::CheckTray()
+{
+    const bool available = m_trayProbe && m_trayProbe();
+    const bool appeared = available && !m_trayAvailable;
+    const bool vanished = !available && m_trayAvailable;
+    m_trayAvailable = available;
+    if (!m_tray.present) {
+        return; // removed by a closing routine
+    }
+    if (appeared) {
+        if (m_trayIcon == nullptr) {
+            m_trayIcon = new QSystemTrayIcon(this);
+            connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::DoubleClick) {
+                    Post(msg::TrayNotify, 0, TrayDoubleClick);
+                } else if (reason == QSystemTrayIcon::Context) {
+                    Post(msg::TrayNotify, 0, TrayRightButtonUp);
+                }
+            });
+        } else {
+            m_trayIcon->hide(); // a new tray: announce the icon to it again
+        }
+        m_trayIcon->setIcon(m_theme.Icon(m_tray.icon));
+        m_trayIcon->setToolTip(m_tray.tip);
+        m_trayIcon->show();
+    } else if (vanished && Running() && isHidden()) {
+        // Hidden to a tray that has gone: nothing else could bring the window back.
+        ShowNormalFromTray();
+    }
+}
+
 void CZandor_ClientDlg::StopTrayAnimation()
 {
     m_animating = false;
@@ -801,6 +857,7 @@ void CZandor_ClientDlg::SetTray(int icon, const QString& tip)
 void CZandor_ClientDlg::RemoveTrayIcon()
 {
     m_tray.present = false;
+    m_trayCheck.stop();
     if (m_trayIcon != nullptr) {
         m_trayIcon->hide();
     }
@@ -927,7 +984,7 @@ void CZandor_ClientDlg::resizeEvent(QResizeEvent* event)
 
 void CZandor_ClientDlg::PlaceChildren(int w, int h)
 {
-    m_searchBox->setGeometry(w - 296, 97, 240, 22);
+    m_searchBox->setGeometry(w - 296, 97, 240, SearchHeight);
     m_list->setGeometry(w - 302, 158, 290, h - 200);
     m_info->setGeometry(145, 81, w - 461, h - 248);
     if (m_card) {

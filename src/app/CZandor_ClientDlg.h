@@ -4,6 +4,7 @@
 // tray icon and the three timers, starts the download control and unpacking threads, and receives
 // every message that windows and threads post to it. GUI thread only.
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -64,6 +65,8 @@ public:
     static constexpr int ProgressTimer = 0;
     static constexpr int ResumeTimer = 1;
     static constexpr int TrayTimer = 2;
+    // How often the window looks whether a tray has come or gone.
+    static constexpr int TrayCheckMs = 1000;
     // The tray menu's only command.
     static constexpr int QuitCommand = 6025;
     // Mouse messages carried in the low word of TrayNotify's lParam.
@@ -106,6 +109,11 @@ public:
     bool IsMaximised() const { return m_maximised; }
     QRect SavedRect() const { return m_savedRect; }
     const TrayState& Tray() const { return m_tray; }
+    // True while the icon is in a tray the desktop has now.
+    bool TrayIconShown() const;
+    // Replaces the question "does the desktop have a tray now?" (QSystemTrayIcon's by default) and
+    // asks it at once; it is asked again every TrayCheckMs.
+    void SetTrayProbe(std::function<bool()> probe);
     bool Animating() const { return m_animating; }
     int AnimationFrame() const { return m_frame; }
     int Downloads() const { return m_downloads; }
@@ -187,6 +195,7 @@ private:
     void ApplyShape(int w, int h);
     void BuildBackground(int w, int h);
     void ShowNormalFromTray();
+    void CheckTray();
 
     const views::SkinTheme& m_theme;
     const views::UiTexts& m_texts;
@@ -197,7 +206,10 @@ private:
     bool m_maximised = false;
     QRect m_savedRect;
     TrayState m_tray;
-    QSystemTrayIcon* m_trayIcon = nullptr; // null when the desktop has no tray
+    QSystemTrayIcon* m_trayIcon = nullptr; // null until the desktop has a tray
+    std::function<bool()> m_trayProbe;
+    bool m_trayAvailable = false;
+    QTimer m_trayCheck;
     QMenu* m_trayMenu = nullptr;
     QAction* m_quitAction = nullptr;
     std::unique_ptr<views::NavigationBar> m_navigation;
@@ -222,6 +234,7 @@ private:
     QTimer m_timers[3];
     QEventLoop* m_loop = nullptr;
     bool m_ended = false;
+    bool m_placed = false; // centred at the first show
     int m_result = 0;
     std::int64_t m_firstPaintNs = 0;
 };

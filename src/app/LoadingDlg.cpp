@@ -95,6 +95,7 @@ int LoadingDlg::Run()
     if (m_finished) {
         return views::ModalRunner::Ok;
     }
+    skin::CentreOnScreen(this);
     return views::ModalRunner::Instance().Run(this, QStringLiteral("Wait loading"));
 }
 

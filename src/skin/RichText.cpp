@@ -352,7 +352,12 @@ private:
         if (IsClosing(after) || IsOpening(before)) {
             return false;
         }
-        return IsCjk(before) || IsCjk(after) || before == U'-' || before == U'/';
+        // Addresses and paths break after their separators, not inside a name; a run of the same
+        // separator ("...", "//") stays together.
+        if ((before == U'@' || before == U'.' || before == U'/') && after != before) {
+            return true;
+        }
+        return IsCjk(before) || IsCjk(after) || before == U'-';
     }
 
     void NewLine()

@@ -1,8 +1,11 @@
 #include "skin/WindowMove.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -74,6 +77,18 @@ void StartWindowMove(QWidget* window, const QMouseEvent* press)
         return;
     }
     new MoveTracker(top, press->globalPosition().toPoint(), press->button());
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->frameGeometry().size();
+    window->move(area.left() + std::max(0, (area.width() - size.width()) / 2),
+                 area.top() + std::max(0, (area.height() - size.height()) / 2));
 }
 
 } // namespace skin

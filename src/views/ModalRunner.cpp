@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QDialog>
 #include <QEvent>
 #include <QEventLoop>
 #include <QObject>
@@ -19,26 +20,55 @@ struct ModalRunner::Frame
 
 namespace {
 
-// Ends a run with Cancel when its window is closed from outside (the window manager, Alt+F4).
-class CloseWatcher final : public QObject
+// Ends a run however its window is answered or put away: a close event (the window manager,
+// Alt+F4), a dialog that finishes (a QMessageBox answered with a button, Enter or Escape finishes
+// without a close event reaching us), or the window hidden by its own code. Nothing else could
+// bring a hidden modal window back, so a run must never outlive its window being shown.
+class RunWatcher final : public QObject
 {
 public:
-    explicit CloseWatcher(QWidget* window)
+    explicit RunWatcher(QWidget* window)
         : m_window(window)
     {
         window->installEventFilter(this);
+        if (auto* dialog = qobject_cast<QDialog*>(window)) {
+            connect(dialog, &QDialog::accepted, this, [this] { End(ModalRunner::Ok); });
+            connect(dialog, &QDialog::rejected, this, [this] { End(ModalRunner::Cancel); });
+            connect(dialog, &QDialog::finished, this, [this] { End(ModalRunner::Cancel); });
+        }
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_window && event->type() == QEvent::Close) {
-            ModalRunner::Instance().Done(m_window, ModalRunner::Cancel);
+        if (watched != m_window) {
+            return false;
+        }
+        if (event->type() == QEvent::Close) {
+            End(ModalRunner::Cancel);
+        } else if (event->type() == QEvent::Hide && !event->spontaneous()) {
+            // Not a minimise (those are spontaneous). A dialog hides itself before it says how it
+            // was answered, so wait for that first.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!m_window.isNull() && m_window->isHidden()) {
+                        End(ModalRunner::Cancel);
+                    }
+                },
+                Qt::QueuedConnection);
         }
         return false;
     }
 
 private:
-    QWidget* m_window;
+    void End(int result)
+    {
+        if (!m_window.isNull()) {
+            ModalRunner::Instance().Done(m_window, result);
+        }
+    }
+
+    QPointer<QWidget> m_window;
 };
 
 } // namespace
@@ -76,7 +106,7 @@ int ModalRunner::Run(QWidget* window, const QString& description)
         frame.done = true;
         frame.loop.exit(Cancel);
     });
-    CloseWatcher watcher(window);
+    RunWatcher watcher(window);
     window->setWindowModality(Qt::ApplicationModal);
     window->show();
     window->raise();
@@ -109,6 +139,17 @@ bool ModalRunner::Done(QWidget* window, int result)
         }
     }
     return false;
+}
+
+void ModalRunner::EndAll(int result)
+{
+    for (auto it = m_running.rbegin(); it != m_running.rend(); ++it) {
+        if (!(*it)->done) {
+            (*it)->result = result;
+            (*it)->done = true;
+            (*it)->loop.exit(result);
+        }
+    }
 }
 
 bool ModalRunner::IsRunning(const QWidget* window) const

@@ -33,11 +33,14 @@ public:
     static ModalRunner& Instance();
 
     // Shows window modally and returns the result its run ends with: the value given to Done, or
-    // Cancel when the window is closed or destroyed. With a queued answer it returns that answer
+    // Cancel when the window is closed, hidden or destroyed; a QDialog's run ends when it finishes
+    // (Ok when it was accepted). With a queued answer it returns that answer
     // at once, without showing the window.
     int Run(QWidget* window, const QString& description = {});
     // Ends the run of window with result. False when window is not running.
     bool Done(QWidget* window, int result);
+    // Ends every run with result (each returns once the runs inside it have returned).
+    void EndAll(int result);
     bool IsRunning(const QWidget* window) const;
     // The innermost window running now, or null.
     QWidget* Current() const;

@@ -32,7 +32,7 @@ constexpr std::array<TextStyle, SkinTheme::StyleCount> Styles = {{
     {12, 0xFFFFFF, 0x0000FF}, // 23
     {13, 0xFFFFFF, 0x0000FF}, // 24 message box caption
     {12, 0xFFFFFF, 0x0000FF}, // 25 message box text
-    {13, 0x9A9A9A, 0x0000FF}, // 26 message box buttons
+    {13, 0xFFFFFF, 0x0000FF}, // 26 message box buttons (white: grey on the blue buttons read as disabled)
     {12, 0xC59900, 0x613500}, // 27
     {12, 0xA63491, 0x0000FF}, // 28
     {12, 0xA63491, 0x0000FF}, // 29

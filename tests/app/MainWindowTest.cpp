@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
@@ -71,7 +70,6 @@ protected:
         views_test::ClickAnchor(m_window.get(), m_window->Navigation().WindowButton(button));
         Deliver();
     }
-    static bool HasTray() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
     app_test::ProgramFolder m_folder;
     store::Stores m_stores;
@@ -100,12 +98,59 @@ TEST_F(MainWindowTest, OpensAtItsSmallestSizeWithRoundedTopCornersAndItsFrame)
     QLineEdit* search = m_window->SearchBox();
     EXPECT_EQ(search->geometry(), QRect(970 - 296, 97, 240, 22));
     EXPECT_EQ(search->font().family(), QStringLiteral("Arial"));
-    EXPECT_EQ(search->font().pixelSize(), 20);
+    EXPECT_LE(search->font().pixelSize(), 20);
     EXPECT_EQ(m_window->SearchButton()->LastRect().topLeft(), QPoint(970 - 51, 97));
     EXPECT_EQ(m_window->SettingsButton()->LastRect().topLeft(), QPoint(970 - 60, 20));
     EXPECT_EQ(m_window->Navigation().WindowButton(NavigationBar::CloseButton)->LastRect().topLeft(),
               QPoint(970 - 46, 0));
     EXPECT_EQ(m_window->Navigation().DetailsLinkText()->LastRect().topLeft(), QPoint(970 - 70, 630 - 20));
+}
+
+// Ink rows and the first ink column of a line edit's text, against its own background.
+struct Ink
+{
+    int rows = 0;
+    int left = -1;
+};
+
+Ink InkOf(QLineEdit& edit)
+{
+    const QImage image = edit.grab().toImage();
+    const QColor base = image.pixelColor(image.width() - 1, image.height() / 2);
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y) {
+        bool any = false;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.lightness() - base.lightness()) > 60) {
+                any = true;
+                ink.left = ink.left < 0 ? x : std::min(ink.left, x);
+            }
+        }
+        ink.rows += any ? 1 : 0;
+    }
+    return ink;
+}
+
+// The search box shows whole letters, descenders too, a few pixels in from its left edge: the
+// same text in a line edit tall enough for anything shows as many rows of ink.
+TEST_F(MainWindowTest, SearchBoxShowsWholeLettersWithRoomOnTheLeft)
+{
+    Show();
+    QLineEdit* search = m_window->SearchBox();
+    search->setText(QStringLiteral("gjpqy Ägypten"));
+    views_test::Paint(m_window.get());
+    QLineEdit tall;
+    tall.setFrame(false);
+    tall.setFont(search->font());
+    tall.setTextMargins(search->textMargins());
+    tall.setText(search->text());
+    tall.resize(search->width(), 80);
+    const Ink shown = InkOf(*search);
+    const Ink whole = InkOf(tall);
+    EXPECT_GT(whole.rows, 10);
+    EXPECT_EQ(shown.rows, whole.rows) << "rows of the letters are cut off";
+    EXPECT_GE(shown.left, 4) << "the text touches the left edge";
 }
 
 struct SizeCase
@@ -196,13 +241,11 @@ TEST_F(MainWindowTest, MinimiseButton)
 TEST_F(MainWindowTest, CloseGoesToTheTrayAndTheTrayBringsTheWindowBack)
 {
     ASSERT_TRUE(m_stores.settings.exit);
+    m_window->SetTrayProbe([] { return true; });
     const int result = RunWith([this] {
+        EXPECT_TRUE(m_window->TrayIconShown());
         Click(NavigationBar::CloseButton);
-        if (HasTray()) {
-            EXPECT_FALSE(m_window->isVisible());
-        } else {
-            EXPECT_TRUE(m_window->isMinimized()) << "without a tray the window is minimised instead";
-        }
+        EXPECT_FALSE(m_window->isVisible());
         EXPECT_TRUE(m_window->Running());
         EXPECT_TRUE(m_window->Tray().present);
 
@@ -212,6 +255,32 @@ TEST_F(MainWindowTest, CloseGoesToTheTrayAndTheTrayBringsTheWindowBack)
         EXPECT_FALSE(m_window->isMinimized());
         // Only the tray menu's command ends the program.
         m_window->QuitAction()->trigger();
+    });
+    EXPECT_EQ(result, ModalRunner::Ok);
+    EXPECT_FALSE(m_window->Tray().present);
+    EXPECT_FALSE(m_window->TrayIconShown());
+}
+
+// Without a tray a hidden window could never come back: the close button quits. A tray that comes
+// later (a session that starts its panel after us) gets the icon, and closing hides to it again;
+// when that tray goes away, a window hidden to it comes back.
+TEST_F(MainWindowTest, CloseQuitsWithoutATrayAndATrayThatComesLaterIsUsed)
+{
+    ASSERT_TRUE(m_stores.settings.exit);
+    bool tray = false;
+    m_window->SetTrayProbe([&tray] { return tray; });
+    EXPECT_FALSE(m_window->TrayIconShown());
+    const int result = RunWith([&] {
+        tray = true;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->TrayIconShown(); }, 3 * CZandor_ClientDlg::TrayCheckMs));
+        Click(NavigationBar::CloseButton);
+        EXPECT_FALSE(m_window->isVisible());
+        EXPECT_TRUE(m_window->Running());
+
+        tray = false;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return m_window->isVisible(); }, 3 * CZandor_ClientDlg::TrayCheckMs))
+            << "the window stayed hidden without a tray";
+        Click(NavigationBar::CloseButton);
     });
     EXPECT_EQ(result, ModalRunner::Ok);
     EXPECT_FALSE(m_window->Tray().present);
@@ -365,15 +434,28 @@ TEST_F(MainWindowTest, UnknownValuesChangeNothing)
     EXPECT_TRUE(ModalRunner::Instance().History().empty());
 }
 
+// The contact box shows the address whole, on one line, and "确定" closes it.
 TEST_F(MainWindowTest, ContactLinkShowsTheAddress)
 {
     Show();
-    ModalRunner::Instance().QueueAnswer(ModalRunner::Ok);
+    int lines = 0;
+    QString address;
+    ModalRunner::Instance().SetShownObserver([&](QWidget* box) {
+        views_test::Paint(box);
+        const skin::RichText* text = skin::SkinEngine::Instance().FindRichText(QStringLiteral("msgbox.text"));
+        ASSERT_NE(text, nullptr);
+        lines = text->LineCount();
+        address = text->LaidOutText();
+        views_test::ClickAnchor(box, skin::SkinEngine::Instance().FindRichText(QStringLiteral("msgbox.ok")));
+    });
     views_test::ClickAnchor(m_window.get(), m_window->Navigation().ContactLinkText());
     Deliver();
+    ModalRunner::Instance().SetShownObserver(nullptr);
     ASSERT_EQ(ModalRunner::Instance().History().size(), 1u);
     EXPECT_EQ(ModalRunner::Instance().History()[0].title, QStringLiteral("联系我们"));
-    EXPECT_TRUE(ModalRunner::Instance().History()[0].description.contains(QLatin1Char('@')));
+    EXPECT_EQ(ModalRunner::Instance().History()[0].result, ModalRunner::Ok);
+    EXPECT_TRUE(address.contains(QLatin1Char('@')));
+    EXPECT_EQ(lines, 1) << address.toStdString();
 }
 
 TEST_F(MainWindowTest, StatusLineShowsVersionCountAndSpeed)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 #include "app/LoadingDlg.h"
@@ -153,6 +155,22 @@ TEST(Splash, TakesTheSplashPictureSizeAndMovesWhenDragged)
     QTest::mouseMove(&splash, QPoint(60, 40));
     QTest::mouseRelease(&splash, Qt::LeftButton, {}, QPoint(60, 40));
     EXPECT_EQ(splash.pos(), before + QPoint(50, 30));
+}
+
+// With no window manager to place it, the splash still opens in the middle of the screen.
+TEST(Splash, OpensInTheMiddleOfTheScreen)
+{
+    LoadingDlg splash(views_test::Theme(), nullptr);
+    QRect shownAt;
+    views::ModalRunner::Instance().SetShownObserver([&](QWidget* window) {
+        shownAt = window->frameGeometry();
+        views::ModalRunner::Instance().Done(window, views::ModalRunner::Ok);
+    });
+    splash.Run();
+    views::ModalRunner::Instance().SetShownObserver(nullptr);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_LT(shownAt.width(), area.width());
+    EXPECT_LE((shownAt.center() - area.center()).manhattanLength(), 2) << "at " << shownAt.x() << "," << shownAt.y();
 }
 
 } // namespace

@@ -3,10 +3,14 @@
 // refused while the first runs, and both kinds of external close request.
 
 #include <csignal>
+#include <optional>
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -20,6 +24,8 @@
 #include "platform/Messages.h"
 #include "store/CategoryTree.h"
 #include "views/ModalRunner.h"
+#include "views/NavigationBar.h"
+#include "views/ViewsTestSupport.h"
 
 using app::AppOptions;
 using app::CZandor_ClientApp;
@@ -141,6 +147,102 @@ TEST_F(StartupTest, EarlyFailureUsesTheSystemMessageBox)
     EXPECT_EQ(views::ModalRunner::Instance().History()[0].description, QStringLiteral("加载皮肤文件失败"));
 }
 
+enum class Answer
+{
+    Click,
+    Enter,
+    Escape
+};
+
+struct EarlyFailureCase
+{
+    const char* name;
+    bool secondCopy; // else: no skin file
+    Answer answer;
+};
+
+void PrintTo(const EarlyFailureCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class EarlyFailureBox
+    : public StartupTest
+    , public ::testing::WithParamInterface<EarlyFailureCase>
+{};
+
+// The system box of a refused start is answered as a user does; the start then ends, and the lock
+// is free already while the box is shown.
+TEST_P(EarlyFailureBox, AnsweringItEndsTheStart)
+{
+    const EarlyFailureCase& c = GetParam();
+    std::optional<app::InstanceLock> other;
+    if (c.secondCopy) {
+        m_folder.CopyIn(app_test::SkinFile());
+        other.emplace(m_folder.LockFile());
+        ASSERT_EQ(other->Acquire(), app::LockResult::Acquired);
+    }
+    bool lockFreeWhileShown = false;
+    QString shownText;
+    views::ModalRunner::Instance().SetShownObserver([&](QWidget* window) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        ASSERT_NE(box, nullptr);
+        shownText = box->text();
+        if (!c.secondCopy) {
+            app::InstanceLock probe(m_folder.LockFile());
+            lockFreeWhileShown = probe.Acquire() == app::LockResult::Acquired;
+        }
+        QTimer::singleShot(0, box, [box, answer = c.answer] {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
+            if (answer == Answer::Click) {
+                QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+            } else {
+                QTest::keyClick(box, answer == Answer::Enter ? Qt::Key_Return : Qt::Key_Escape);
+            }
+        });
+        QTimer::singleShot(5000, box, [] {
+            ADD_FAILURE() << "the answered box kept its run going";
+            views::ModalRunner::Instance().EndAll(views::ModalRunner::Cancel);
+        });
+    });
+    AppOptions options = Options();
+    options.report = nullptr;
+    CZandor_ClientApp program(std::move(options));
+    const Outcome outcome = program.Run();
+    views::ModalRunner::Instance().SetShownObserver(nullptr);
+    EXPECT_EQ(outcome, c.secondCopy ? Outcome::AlreadyRunning : Outcome::SkinMissing);
+    EXPECT_EQ(shownText, c.secondCopy ? QStringLiteral("该程序正在运行！") : QStringLiteral("加载皮肤文件失败"));
+    if (!c.secondCopy) {
+        EXPECT_TRUE(lockFreeWhileShown);
+    }
+    other.reset();
+    app::InstanceLock lock(m_folder.LockFile());
+    EXPECT_EQ(lock.Acquire(), app::LockResult::Acquired);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers,
+                         EarlyFailureBox,
+                         ::testing::Values(EarlyFailureCase{"SecondCopyClick", true, Answer::Click},
+                                           EarlyFailureCase{"SecondCopyEnter", true, Answer::Enter},
+                                           EarlyFailureCase{"SecondCopyEscape", true, Answer::Escape},
+                                           EarlyFailureCase{"NoSkinClick", false, Answer::Click},
+                                           EarlyFailureCase{"NoSkinEnter", false, Answer::Enter},
+                                           EarlyFailureCase{"NoSkinEscape", false, Answer::Escape}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The system box leaves a window manager room for its title beside the frame's buttons.
+TEST(SystemBox, WideEnoughForItsTitle)
+{
+    views::ModalRunner::Instance().SetShownObserver([](QWidget* window) {
+        const int title = QFontMetrics(QApplication::font()).horizontalAdvance(window->windowTitle());
+        EXPECT_GE(window->width(), title + 150);
+        EXPECT_GE(window->width(), CZandor_ClientApp::SystemBoxMinWidth(window->windowTitle()));
+        QTimer::singleShot(0, window, [window] { QTest::keyClick(window, Qt::Key_Escape); });
+    });
+    CZandor_ClientApp::SystemMessageBox(QStringLiteral("该程序正在运行！"));
+    views::ModalRunner::Instance().SetShownObserver(nullptr);
+}
+
 // A second copy started while the first runs is refused and touches nothing; the first is closed
 // by a "close" line on the local socket.
 TEST_F(StartupTest, SecondCopyIsRefusedAndTheSocketClosesTheFirst)
@@ -183,6 +285,77 @@ TEST_F(StartupTest, SecondCopyIsRefusedAndTheSocketClosesTheFirst)
     }
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "set.xml"));
 }
+
+enum class CloseBy
+{
+    Terminate,
+    SocketLine
+};
+
+class CloseWithABoxOpen
+    : public StartupTest
+    , public ::testing::WithParamInterface<CloseBy>
+{};
+
+// SIGTERM and the socket's close line end the program while a message box is open: the box's run
+// ends (with Cancel: no question counts as answered), and the state is saved.
+TEST_P(CloseWithABoxOpen, EndsTheBoxAndTheProgram)
+{
+    m_folder.CopyIn(app_test::SkinFile());
+    AppOptions options = Options();
+    options.startLoader = &QuickLoader;
+    std::unique_ptr<QLocalSocket> socket;
+    bool boxShown = false;
+    options.mainWindowCreated = [&](CZandor_ClientDlg& window) {
+        views::ModalRunner::Instance().SetShownObserver([&](QWidget* box) {
+            boxShown = true;
+            QTimer::singleShot(0, box, [&] {
+                if (GetParam() == CloseBy::Terminate) {
+                    std::raise(SIGTERM);
+                    return;
+                }
+                socket = std::make_unique<QLocalSocket>();
+                socket->connectToServer(
+                    app::CloseRequests::SocketPathFor(QString::fromStdString(m_folder.LockFile().string())));
+                ASSERT_TRUE(socket->waitForConnected(2000));
+                socket->write("close\n");
+                socket->flush();
+            });
+        });
+        QTimer::singleShot(0, &window, [&window] {
+            views_test::Paint(&window);
+            views_test::ClickAnchor(&window, window.Navigation().ContactLinkText());
+        });
+        QTimer::singleShot(10000, &window, [&window] {
+            ADD_FAILURE() << "the program kept running";
+            views::ModalRunner::Instance().EndAll(views::ModalRunner::Cancel);
+            window.EndRun(0);
+        });
+    };
+    views::ModalRunner::Instance().ClearHistory();
+    CZandor_ClientApp program(std::move(options));
+    EXPECT_EQ(program.Run(), Outcome::Ran);
+    views::ModalRunner::Instance().SetShownObserver(nullptr);
+    EXPECT_TRUE(boxShown);
+    const auto& history = views::ModalRunner::Instance().History();
+    ASSERT_FALSE(history.empty());
+    EXPECT_EQ(history.back().title, QStringLiteral("联系我们"));
+    EXPECT_EQ(history.back().result, views::ModalRunner::Cancel);
+    EXPECT_TRUE(std::filesystem::exists(m_folder.Path() / "gamelist.xml")) << "the exit update did not run";
+    if (socket) {
+        if (socket->bytesAvailable() == 0) {
+            socket->waitForReadyRead(2000);
+        }
+        EXPECT_EQ(socket->readAll(), QByteArray("ok\n"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests,
+                         CloseWithABoxOpen,
+                         ::testing::Values(CloseBy::Terminate, CloseBy::SocketLine),
+                         [](const auto& info) {
+                             return std::string(info.param == CloseBy::Terminate ? "Sigterm" : "SocketLine");
+                         });
 
 // Read the base address that the catalogue_server fixture wrote.
 std::string ServerBase()

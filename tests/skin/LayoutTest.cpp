@@ -9,6 +9,7 @@
 
 #include "SkinTestSupport.h"
 #include "skin/Colour.h"
+#include "skin/Markup.h"
 
 using skin::RichText;
 using skin_test::Objects;
@@ -73,6 +74,32 @@ TEST(Layout, WordLongerThanTheLineIsBroken)
     EXPECT_GT(text->LineCount(), 3);
     EXPECT_LE(text->Size().width(), 30);
     EXPECT_EQ(text->LaidOutText().remove(u'\n'), Repeat(QStringLiteral("w"), 40));
+}
+
+// An address or a path that does not fit breaks after "@", "." or "/", not inside a name.
+TEST(Layout, AddressesBreakAfterTheirSeparators)
+{
+    const struct
+    {
+        const char* text;
+        const char* firstLine; // fits exactly
+    } cases[] = {
+        {"support@marlune.example", "support@"},
+        {"www.marlune.example/games", "www.marlune."},
+        {"/opt/marlune/game/1234/index.dat", "/opt/marlune/"},
+        {"wait...then", "wait..."},
+    };
+    const QFontMetrics fm = Metrics(12);
+    for (const auto& c : cases) {
+        Objects objects;
+        const QString text = QString::fromLatin1(c.text);
+        const QString first = QString::fromLatin1(c.firstLine);
+        // Room for the first line and one more letter, never the next name whole.
+        const int width = fm.horizontalAdvance(first + QLatin1Char('m'));
+        RichText* shown = objects.Text(QStringLiteral("/line_width=%1/").arg(width) + skin::EscapeMarkupText(text));
+        EXPECT_EQ(shown->LaidOutText().split(u'\n').value(0), first) << c.text;
+        EXPECT_EQ(shown->LaidOutText().remove(u'\n'), text) << c.text;
+    }
 }
 
 TEST(Layout, ClosingPunctuationDoesNotStartALine)

@@ -3,6 +3,7 @@
 
 #include "views/MsgBox.h"
 
+#include <cmath>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 
 #include "ViewsTestSupport.h"
+#include "skin/Colour.h"
 #include "views/ModalRunner.h"
 
 using views::ModalRunner;
@@ -201,6 +203,48 @@ TEST(MsgBox, WorksWithoutItsPictures)
         views_test::ClickAnchor(&b, b.SecondButton());
     });
     EXPECT_EQ(result, 2);
+}
+
+// The close button lights up under the mouse and stays clear of the box's black outline: the
+// outline and the pixel inside it look the same with and without the mouse over the button.
+TEST(MsgBox, HoveredCloseButtonKeepsClearOfTheOutline)
+{
+    MsgBox box(QStringLiteral("Marlune"), QStringLiteral("解压失败！"), 0, views_test::Theme(), views_test::Texts());
+    box.show();
+    views_test::Paint(&box);
+    const QImage before = box.grab().toImage();
+    const QRect close = skin::SkinEngine::Instance().AnchorRect(box.CloseButton(), &box);
+    QTest::mouseMove(&box, close.center());
+    ASSERT_EQ(box.CloseButton()->AnchorLook(0), skin::RichText::Look::Hover);
+    const QImage image = box.grab().toImage();
+    EXPECT_GT(image.pixelColor(close.center() + QPoint(0, 6)).red(), 0xA0) << "the hover face shows";
+    for (int x = close.left(); x <= close.right(); ++x) {
+        EXPECT_EQ(image.pixelColor(x, 0), QColor(Qt::black)) << "top outline at x " << x;
+        EXPECT_EQ(image.pixelColor(x, 1), before.pixelColor(x, 1)) << "inside the top outline at x " << x;
+    }
+    for (int y = close.top(); y <= close.bottom(); ++y) {
+        EXPECT_EQ(image.pixelColor(149, y), QColor(Qt::black)) << "right outline at y " << y;
+        EXPECT_EQ(image.pixelColor(148, y), before.pixelColor(148, y)) << "inside the right outline at y " << y;
+    }
+}
+
+// "确定" and "退出" read as live buttons: their text stands out clearly from the button's face.
+TEST(MsgBox, ButtonTextContrastsWithTheButton)
+{
+    const views::SkinTheme& theme = views_test::Theme();
+    const QImage face = theme.PictureFor(318)->Image();
+    // Relative luminance and contrast ratio as accessibility guidelines define them.
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double text = luminance(skin::ColourFromRef(theme.Style(26).colour));
+    // The normal frame, at the top and the bottom of its gradient.
+    for (const int y : {4, face.height() - 4}) {
+        const double back = luminance(face.pixelColor(face.width() / 10, y));
+        const double ratio = (std::max(text, back) + 0.05) / (std::min(text, back) + 0.05);
+        EXPECT_GE(ratio, 4.5) << "at y " << y;
+    }
 }
 
 TEST(MsgBox, BackgroundAndScreenshots)

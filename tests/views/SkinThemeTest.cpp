@@ -88,7 +88,7 @@ TEST(SkinTheme, ConstantValues)
     EXPECT_EQ(style(5), std::tuple(13, 0x808080u, 0x000000u));
     EXPECT_EQ(style(11), std::tuple(13, 0x9A9A9Au, 0x0000FFu));
     EXPECT_EQ(style(24), std::tuple(13, 0xFFFFFFu, 0x0000FFu));
-    EXPECT_EQ(style(26), std::tuple(13, 0x9A9A9Au, 0x0000FFu));
+    EXPECT_EQ(style(26), std::tuple(13, 0xFFFFFFu, 0x0000FFu)); // white on the blue buttons
     EXPECT_EQ(style(27), std::tuple(12, 0xC59900u, 0x613500u));
     EXPECT_EQ(style(29), std::tuple(12, 0xA63491u, 0x0000FFu));
     EXPECT_EQ(style(0), style(1));

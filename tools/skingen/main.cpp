@@ -300,8 +300,9 @@ QImage CaptionButton(int width,
             p.setPen(Qt::NoPen);
             p.setBrush(back);
             QPainterPath face;
-            // One pixel clear of the top and right edges, where windows draw their outline.
-            face.addRoundedRect(r.adjusted(0, 1, -1, 0), 3, 3);
+            // Two pixels clear of the top and right edges: a window's one-pixel outline there stays
+            // a line, with a pixel of the window's own colour between it and the lit face.
+            face.addRoundedRect(r.adjusted(0, 2, -2, 0), 3, 3);
             p.drawPath(face);
         }
         const QColor ink = look == Disabled ? QColor(0x7A, 0x86, 0x92) : colour::Ink;
