@@ -9,7 +9,7 @@ packages=(
     libcurl4-openssl-dev zlib1g-dev libminizip-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
-    nginx-light xvfb xdotool x11-apps imagemagick
+    nginx-light xvfb xdotool x11-apps imagemagick libxcb1-dev
     zip unzip curl python3
 )
 if [ "${1:-}" = "--with-extras" ]; then

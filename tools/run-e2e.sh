@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# End-to-end: the real marlune executable under Xvfb against the sample catalogue served by nginx.
+# End-to-end: the real marlune executable under Xvfb against the sample catalogue served by nginx,
+# used as a person would: clicks at the drawn places, typing, keys for message boxes, the window
+# manager's close (tools/x11helper.cpp stands in for it and for a desktop's tray).
 #
 #   tools/run-e2e.sh [BUILD_DIR]     (default: build-tests/, the test build; configured and built when needed)
 #
-# Each run copies marlune, skin.rcc and the sample client gamelist.xml into a fresh program folder,
-# starts the program, waits for its main window, drives it with real mouse clicks, takes a
-# screenshot (BUILD_DIR/e2e/), sends the external close request and checks the files left behind.
-# Run 1 closes it with SIGTERM; run 2 with a "close" line on the local socket, after a second copy
-# was refused. Ends with the line "e2e: N passed, N failed".
+# Each run copies marlune, skin.rcc and the sample client gamelist.xml into a fresh program folder
+# and checks the files left behind. Screenshots go to BUILD_DIR/e2e/ (tools/update-screenshots.sh
+# copies them into docs/).
+#   run 1: window buttons, the search box, the contact box; SIGTERM while the box is open
+#   run 2: second copies refused (their boxes answered with Enter and a click); the socket's close
+#          line while a box is open
+#   run 3: no skin file (its box answered with Escape), then a start once it is back; without a
+#          tray, the window manager's close ends the program
+#   run 4: a tray that comes after the start gets the icon; close hides to it; when it goes the
+#          window comes back; close then ends the program
+#   run 5: a catalogue server that never answers: closing the splash, and SIGTERM, during loading
+# Ends with the line "e2e: N passed, N failed".
 set -uo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$top/build-tests}"
@@ -17,7 +26,8 @@ build="$(cd "$build" && pwd)"
 if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DMARLUNE_BENCH=OFF >/dev/null || exit 1
 fi
-cmake --build "$build" --target marlune skin_rcc >/dev/null || { echo "e2e: build failed"; exit 1; }
+cmake --build "$build" --target marlune skin_rcc x11helper >/dev/null || { echo "e2e: build failed"; exit 1; }
+helper="$build/bin/x11helper"
 
 out="$build/e2e"
 rm -rf "$out"
@@ -37,11 +47,15 @@ check() { # check NAME COMMAND...
 }
 
 xvfb_pid=""
+tray_pid=""
+silent_pid=""
 cleanup() {
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    for p in "$tray_pid" "$silent_pid" "$xvfb_pid"; do
+        if [ -n "$p" ]; then
+            kill "$p" 2>/dev/null
+            wait "$p" 2>/dev/null
+        fi
+    done
     "$top/tools/catalogue-server.sh" stop "$build" >/dev/null 2>&1
 }
 trap cleanup EXIT
@@ -61,16 +75,23 @@ done
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
+# No session bus: the tray is the X11 one that x11helper provides.
+unset DBUS_SESSION_BUS_ADDRESS
 for _ in $(seq 100); do
     xdotool getdisplaygeometry >/dev/null 2>&1 && break
     sleep 0.1
 done
+screen=$(xdotool getdisplaygeometry | tr ' ' 'x')
+screen_w=${screen%x*}
+screen_h=${screen#*x}
 
-# wait_window PID WIDTH HEIGHT: prints the id of the process's visible window of that size.
+# wait_window PID WIDTH HEIGHT [NAME]: prints the id of the process's visible window of that size
+# (any size when WIDTH is empty). Searches need --all: by default xdotool takes a window that meets
+# any one condition, a window of another process too.
 wait_window() {
-    local pid=$1 w=$2 h=$3 id geometry
+    local pid=$1 w=$2 h=$3 name=${4:-.} id geometry
     for _ in $(seq 300); do
-        for id in $(xdotool search --onlyvisible --pid "$pid" --name 'Marlune' 2>/dev/null); do
+        for id in $(xdotool search --all --onlyvisible --pid "$pid" --name "$name" 2>/dev/null); do
             geometry=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
             if [ -z "$w" ] || [ "$geometry" = "${w}x${h}" ]; then
                 echo "$id"
@@ -81,19 +102,29 @@ wait_window() {
     done
     return 1
 }
+visible() { xdotool search --all --onlyvisible --pid "$1" --name . >/dev/null 2>&1; }
 window_size() { xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p'; }
 window_pos() { xdotool getwindowgeometry "$1" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p'; }
 click_at() { # absolute screen position
     xdotool mousemove --sync "$1" "$2" click 1
     sleep 0.3
 }
-wait_exit() { # wait_exit PID SECONDS: true when it ended
+wait_exit() { # wait_exit PID TENTHS: true when it ended within TENTHS tenths of a second
     local pid=$1
-    for _ in $(seq $(($2 * 10))); do
+    for _ in $(seq "$2"); do
         kill -0 "$pid" 2>/dev/null || return 0
         sleep 0.1
     done
-    return 1
+    ! kill -0 "$pid" 2>/dev/null
+}
+wait_for() { # wait_for TENTHS COMMAND...: true once COMMAND succeeds
+    local tenths=$1
+    shift
+    for _ in $(seq "$tenths"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    "$@"
 }
 prepare_folder() { # prepare_folder DIR
     mkdir -p "$1/run"
@@ -102,72 +133,16 @@ prepare_folder() { # prepare_folder DIR
     cp -r "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$1/"
 }
 started=""
-start_program() { # start_program DIR LOG: the pid in $started (a child of this shell, so wait works)
-    (cd "$1" && XDG_RUNTIME_DIR="$1/run" MARLUNE_SERVER="$base" exec ./marlune >"$2" 2>&1) &
+start_program() { # start_program DIR LOG [SERVER]: the pid in $started (a child of this shell)
+    (cd "$1" && XDG_RUNTIME_DIR="$1/run" MARLUNE_SERVER="${3:-$base}" exec ./marlune >"$2" 2>&1) &
     started=$!
 }
-has_laststate() { grep -q '<laststate>' "$1/gamelist.xml"; }
-has_downlog() { [ -f "$1/DownLog.xml" ] && grep -q 'downlog' "$1/DownLog.xml"; }
-same_file() { cmp -s "$1" "$2"; }
-absent() { [ ! -e "$1" ]; }
-equal() { [ "$1" = "$2" ]; }
-
-# --- run 1: window buttons with real clicks, screenshot, SIGTERM ---
-echo "run 1: SIGTERM"
-prog1="$out/run1"
-prepare_folder "$prog1"
-start_program "$prog1" "$out/run1.log"
-pid=$started
-wid=$(wait_window "$pid" 970 630)
-check "main window opens at 970x630" test -n "$wid"
-if [ -n "$wid" ]; then
-    sleep 0.5
-    read -r x y < <(window_pos "$wid")
-    import -window root -crop "970x630+$x+$y" +repage "$out/main-window.png" 2>/dev/null
-    check "screenshot taken" test -s "$out/main-window.png"
-    screen=$(xdotool getdisplaygeometry | tr ' ' 'x')
-    click_at $((x + 970 - 73 + 9)) $((y + 9))          # maximise
-    check "maximise fills the screen" equal "$(window_size "$wid")" "$screen"
-    read -r mx my < <(window_pos "$wid")
-    click_at $((mx + ${screen%x*} - 73 + 9)) $((my + 9)) # restore, where maximise was
-    check "restore goes back to 970x630" equal "$(window_size "$wid")" "970x630"
-    check "restore goes back to its place" equal "$(window_pos "$wid")" "$x $y"
-fi
-kill -TERM "$pid" 2>/dev/null
-check "SIGTERM ends the program" wait_exit "$pid" 20
-wait "$pid" 2>/dev/null
-status=$?
-check "exit status 0" equal "$status" "0"
-check "gamelist.xml has laststate elements" has_laststate "$prog1"
-check "DownLog.xml written" has_downlog "$prog1"
-check "set.xml not written" absent "$prog1/set.xml"
-check "subfolders made" test -d "$prog1/ico" -a -d "$prog1/pic" -a -d "$prog1/download" -a -d "$prog1/game"
-check "close socket removed" absent "$prog1/run/marlune.sock"
-
-# --- run 2: a refused second copy, then the close line on the socket ---
-echo "run 2: a second copy, then the close line"
-prog2="$out/run2"
-prepare_folder "$prog2"
-printf '<?xml version="1.0" encoding="UTF-8"?>\n<set><exit>0</exit><maxnum>3</maxnum></set>\n' >"$prog2/set.xml"
-cp "$prog2/set.xml" "$out/set.xml.before"
-start_program "$prog2" "$out/run2.log"
-pid=$started
-wid=$(wait_window "$pid" 970 630)
-check "main window opens" test -n "$wid"
-cp "$prog2/gamelist.xml" "$out/gamelist.xml.running"
-start_program "$prog2" "$out/run2-second.log"
-second=$started
-box=$(wait_window "$second" "" "")
-check "second copy shows its message box" test -n "$box"
-if [ -n "$box" ]; then
-    import -window root "$out/second-copy.png" 2>/dev/null
-fi
-check "second copy keeps running until the box is answered" kill -0 "$second"
-kill -TERM "$second" 2>/dev/null
-wait "$second" 2>/dev/null
-check "second copy touched no file" same_file "$prog2/gamelist.xml" "$out/gamelist.xml.running"
-check "first copy still runs" kill -0 "$pid"
-reply=$(python3 - "$prog2/run/marlune.sock" <<'PY'
+exit_status() { # exit_status PID: the status of an ended child
+    wait "$1" 2>/dev/null
+    echo $?
+}
+close_line() { # close_line SOCKET: sends "close", prints the answer
+    python3 - "$1" <<'PY'
 import socket, sys
 s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
 s.settimeout(5)
@@ -175,16 +150,213 @@ s.connect(sys.argv[1])
 s.sendall(b"close\n")
 print(s.recv(16).decode().strip())
 PY
-)
-check "the socket answers ok" equal "$reply" "ok"
-check "the close line ends the program" wait_exit "$pid" 20
-wait "$pid" 2>/dev/null
-status=$?
-check "exit status 0" equal "$status" "0"
+}
+has_laststate() { grep -q '<laststate>' "$1/gamelist.xml"; }
+has_downlog() { [ -f "$1/DownLog.xml" ] && grep -q 'downlog' "$1/DownLog.xml"; }
+same_file() { cmp -s "$1" "$2"; }
+absent() { [ ! -e "$1" ]; }
+equal() { [ "$1" = "$2" ]; }
+centred() { # centred WINDOW WIDTH HEIGHT
+    equal "$(window_pos "$1")" "$(((screen_w - $2) / 2)) $(((screen_h - $3) / 2))"
+}
+# Places on the main window (970 x 630 at x, y) where it draws them.
+close_button() { echo $(($1 + 970 - 26)) $(($2 + 10)); }
+contact_link() { echo $(($1 + 172)) $(($2 + 630 - 14)); }
+search_box() { echo $(($1 + 970 - 200)) $(($2 + 108)); }
+
+# --- run 1 ---
+echo "run 1: window buttons, search box, contact box; SIGTERM while the box is open"
+prog1="$out/run1"
+prepare_folder "$prog1"
+start_program "$prog1" "$out/run1.log"
+pid=$started
+wid=$(wait_window "$pid" 970 630 Marlune)
+check "main window opens at 970x630" test -n "$wid"
+if [ -n "$wid" ]; then
+    check "main window opens in the middle of the screen" centred "$wid" 970 630
+    sleep 0.5
+    read -r x y < <(window_pos "$wid")
+    import -window root -crop "970x630+$x+$y" +repage "$out/main-window.png" 2>/dev/null
+    check "screenshot taken" test -s "$out/main-window.png"
+    click_at $((x + 970 - 73 + 9)) $((y + 9)) # maximise
+    check "maximise fills the screen" equal "$(window_size "$wid")" "$screen"
+    read -r mx my < <(window_pos "$wid")
+    click_at $((mx + screen_w - 73 + 9)) $((my + 9)) # restore, where maximise was
+    check "restore goes back to 970x630" equal "$(window_size "$wid")" "970x630"
+    check "restore goes back to its place" equal "$(window_pos "$wid")" "$x $y"
+
+    read -r sx sy < <(search_box "$x" "$y")
+    click_at "$sx" "$sy"
+    xdotool type --delay 40 "gjpqy Tetris"
+    sleep 0.3
+    import -window root -crop "300x40+$((x + 970 - 306))+$((y + 88))" +repage "$out/search-box.png" 2>/dev/null
+    check "search box screenshot taken" test -s "$out/search-box.png"
+
+    read -r cx cy < <(contact_link "$x" "$y")
+    click_at "$cx" "$cy"
+    box=$(wait_window "$pid" 150 100)
+    check "the contact link opens the message box" test -n "$box"
+    if [ -n "$box" ]; then
+        read -r bx by < <(window_pos "$box")
+        # Under the mouse, the close button lights up (and keeps clear of the outline).
+        xdotool mousemove --sync $((bx + 130)) $((by + 10))
+        sleep 0.3
+        import -window root -crop "170x120+$((bx - 10))+$((by - 10))" +repage "$out/msgbox.png" 2>/dev/null
+    fi
+fi
+kill -TERM "$pid" 2>/dev/null
+check "SIGTERM ends the program with its box open, within 2 s" wait_exit "$pid" 20
+check "exit status 0" equal "$(exit_status "$pid")" "0"
+check "gamelist.xml has laststate elements" has_laststate "$prog1"
+check "DownLog.xml written" has_downlog "$prog1"
+check "set.xml not written" absent "$prog1/set.xml"
+check "subfolders made" test -d "$prog1/ico" -a -d "$prog1/pic" -a -d "$prog1/download" -a -d "$prog1/game"
+check "close socket removed" absent "$prog1/run/marlune.sock"
+
+# --- run 2 ---
+echo "run 2: second copies answered with Enter and a click; the close line while a box is open"
+prog2="$out/run2"
+prepare_folder "$prog2"
+printf '<?xml version="1.0" encoding="UTF-8"?>\n<set><exit>0</exit><maxnum>3</maxnum></set>\n' >"$prog2/set.xml"
+cp "$prog2/set.xml" "$out/set.xml.before"
+start_program "$prog2" "$out/run2.log"
+pid=$started
+wid=$(wait_window "$pid" 970 630 Marlune)
+check "main window opens" test -n "$wid"
+cp "$prog2/gamelist.xml" "$out/gamelist.xml.running"
+for answer in Return click; do
+    start_program "$prog2" "$out/run2-second-$answer.log"
+    second=$started
+    box=$(wait_window "$second" "" "")
+    check "second copy shows its message box ($answer)" test -n "$box"
+    if [ -n "$box" ]; then
+        [ "$answer" = Return ] && import -window root "$out/second-copy.png" 2>/dev/null
+        check "second copy keeps running until the box is answered" kill -0 "$second"
+        if [ "$answer" = Return ]; then
+            xdotool windowfocus --sync "$box" 2>/dev/null
+            xdotool key Return
+        else
+            read -r bx by < <(window_pos "$box")
+            read -r bw bh < <(window_size "$box" | tr 'x' ' ')
+            click_at $((bx + bw - 50)) $((by + bh - 25)) # the OK button, bottom right
+        fi
+    fi
+    check "the answered second copy ends within 1 s ($answer)" wait_exit "$second" 10
+    check "exit status 0" equal "$(exit_status "$second")" "0"
+done
+check "second copies touched no file" same_file "$prog2/gamelist.xml" "$out/gamelist.xml.running"
+check "first copy still runs" kill -0 "$pid"
+if [ -n "$wid" ]; then
+    read -r x y < <(window_pos "$wid")
+    read -r cx cy < <(contact_link "$x" "$y")
+    click_at "$cx" "$cy"
+    check "the contact box is open" test -n "$(wait_window "$pid" 150 100)"
+fi
+check "the socket answers ok" equal "$(close_line "$prog2/run/marlune.sock")" "ok"
+check "the close line ends the program with its box open, within 2 s" wait_exit "$pid" 20
+check "exit status 0" equal "$(exit_status "$pid")" "0"
 check "gamelist.xml has laststate elements" has_laststate "$prog2"
 check "DownLog.xml written" has_downlog "$prog2"
 check "set.xml untouched" same_file "$prog2/set.xml" "$out/set.xml.before"
 
-echo "screenshots: $out/main-window.png $out/second-copy.png"
+# --- run 3 ---
+echo "run 3: no skin file, answered with Escape; then without a tray the window manager's close quits"
+prog3="$out/run3"
+prepare_folder "$prog3"
+mv "$prog3/skin.rcc" "$out/skin.rcc.aside"
+cp "$prog3/gamelist.xml" "$out/gamelist.xml.before"
+start_program "$prog3" "$out/run3-noskin.log"
+pid=$started
+box=$(wait_window "$pid" "" "")
+check "a start without skin.rcc shows its box" test -n "$box"
+if [ -n "$box" ]; then
+    xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key Escape
+fi
+check "the answered start ends within 1 s" wait_exit "$pid" 10
+check "exit status 0" equal "$(exit_status "$pid")" "0"
+check "it wrote nothing" same_file "$prog3/gamelist.xml" "$out/gamelist.xml.before"
+check "it made no folder" absent "$prog3/ico"
+mv "$out/skin.rcc.aside" "$prog3/skin.rcc"
+start_program "$prog3" "$out/run3.log"
+pid=$started
+wid=$(wait_window "$pid" 970 630 Marlune)
+check "with the skin back the program starts (the lock was released)" test -n "$wid"
+if [ -n "$wid" ]; then
+    "$helper" close "$wid"
+fi
+check "without a tray the window manager's close ends the program" wait_exit "$pid" 20
+check "exit status 0" equal "$(exit_status "$pid")" "0"
+check "gamelist.xml has laststate elements" has_laststate "$prog3"
+
+# --- run 4 ---
+echo "run 4: a tray that comes later"
+prog4="$out/run4"
+prepare_folder "$prog4"
+start_program "$prog4" "$out/run4.log"
+pid=$started
+wid=$(wait_window "$pid" 970 630 Marlune)
+check "main window opens" test -n "$wid"
+"$helper" tray >"$out/tray.log" 2>&1 &
+tray_pid=$!
+check "the tray that came later gets the icon" wait_for 40 grep -q '^docked' "$out/tray.log"
+if [ -n "$wid" ]; then
+    read -r x y < <(window_pos "$wid")
+    read -r cx cy < <(close_button "$x" "$y")
+    click_at "$cx" "$cy"
+    check "close hides the window to the tray" wait_for 20 eval '! visible '"$pid"
+    check "the program runs on in the tray" kill -0 "$pid"
+fi
+kill "$tray_pid" 2>/dev/null
+wait "$tray_pid" 2>/dev/null
+tray_pid=""
+check "when the tray goes, the window comes back" wait_for 40 visible "$pid"
+if [ -n "$wid" ]; then
+    read -r x y < <(window_pos "$wid")
+    read -r cx cy < <(close_button "$x" "$y")
+    click_at "$cx" "$cy"
+fi
+check "close then ends the program" wait_exit "$pid" 20
+check "exit status 0" equal "$(exit_status "$pid")" "0"
+check "gamelist.xml has laststate elements" has_laststate "$prog4"
+
+# --- run 5 ---
+echo "run 5: closing during loading, against a server that never answers"
+python3 - "$out/silent-port" <<'PY' &
+import socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+s.listen(64)  # connections wait in the backlog: never accepted, never answered
+open(sys.argv[1], "w").write(str(s.getsockname()[1]))
+time.sleep(600)
+PY
+silent_pid=$!
+wait_for 50 test -s "$out/silent-port"
+silent="http://127.0.0.1:$(cat "$out/silent-port")/"
+for how in splash SIGTERM; do
+    prog="$out/run5-$how"
+    prepare_folder "$prog"
+    start_program "$prog" "$out/run5-$how.log" "$silent"
+    pid=$started
+    splash=$(wait_window "$pid" 280 140)
+    check "the splash shows while loading waits ($how)" test -n "$splash"
+    if [ -n "$splash" ]; then
+        sleep 1
+        if [ "$how" = splash ]; then
+            check "the splash opens in the middle of the screen" centred "$splash" 280 140
+            read -r x y < <(window_pos "$splash")
+            import -window root -crop "280x140+$x+$y" +repage "$out/splash.png" 2>/dev/null
+            "$helper" close "$splash"
+        else
+            kill -TERM "$pid"
+        fi
+    fi
+    check "closing during loading ends the program within 1 s ($how)" wait_exit "$pid" 10
+    wait_exit "$pid" 300 || kill -KILL "$pid" 2>/dev/null
+    check "exit status 0" equal "$(exit_status "$pid")" "0"
+    check "gamelist.xml has laststate elements" has_laststate "$prog"
+done
+
+echo "screenshots: $out/{main-window,search-box,msgbox,second-copy,splash}.png"
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
