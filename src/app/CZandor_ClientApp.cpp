@@ -148,10 +148,10 @@ CZandor_ClientApp::Outcome CZandor_ClientApp::Run()
         m_closeRequests->Listen(CloseRequests::SocketPathFor(QString::fromStdString(m_options.lockFile.string())));
 
     // 8: the splash, while the loader fills the stores.
-    RunSplash();
+    const bool loaded = RunSplash();
 
     // 9-10: the main window, unless a close request came while loading.
-    if (!m_closeRequests->Requested()) {
+    if (loaded && !m_closeRequests->Requested()) {
         CZandor_ClientDlg window(*m_theme, *m_texts, m_stores, m_options.programDir);
         m_closeRequests->SetTarget(window.Handle());
         if (m_options.mainWindowCreated) {
@@ -179,21 +179,29 @@ bool CZandor_ClientApp::RunSplash()
     LoadingDlg splash(*m_theme, [this](platform::WindowHandle handle) {
         m_loader = m_options.startLoader(handle, m_stores, m_options.programDir);
     });
-    m_closeRequests->SetTarget(0);
+    // A close request while loading (SIGTERM, the socket, or the user closing the splash) cuts the
+    // loading short: its requests end at once instead of waiting for a server that may never answer.
+    splash.OnCloseRequest([this] {
+        if (m_loader.abort) {
+            m_loader.abort();
+        }
+    });
+    m_closeRequests->SetTarget(splash.Handle());
     if (m_options.splashCreated) {
         m_options.splashCreated(splash);
     }
     splash.Run();
+    m_closeRequests->SetTarget(0);
     if (!splash.LoaderFinished()) {
         // The splash ended some other way: the stores are complete only once the loader is idle.
         StopLoader();
     }
-    return splash.LoaderFinished();
+    return splash.LoaderFinished() && !splash.CloseRequested();
 }
 
 void CZandor_ClientApp::StopLoader()
 {
-    m_loader.reset();
+    m_loader = {};
 }
 
 void CZandor_ClientApp::SaveState() const

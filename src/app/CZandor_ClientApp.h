@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include "app/Loader.h"
 #include "platform/HandleTable.h"
 #include "store/Stores.h"
 
@@ -40,9 +41,8 @@ struct AppOptions
     std::function<void(LoadingDlg&)> splashCreated;
     std::function<void(CZandor_ClientDlg&)> mainWindowCreated;
     // Starts the loader reporting to the splash handle; returns what keeps it alive (stopped when
-    // the last reference goes). By default the program's loader thread.
-    std::function<
-        std::shared_ptr<void>(platform::WindowHandle splash, store::Stores& stores, const std::string& programDir)>
+    // released) and how to cut it short. By default the program's loader thread.
+    std::function<StartedLoader(platform::WindowHandle splash, store::Stores& stores, const std::string& programDir)>
         startLoader;
 };
 
@@ -85,6 +85,8 @@ public:
 private:
     void Report(const QString& text) const;
     void MakeFolders() const;
+    // Runs the splash until the loading is done; false when a close request ended it first (the
+    // loading was then cut short and has ended).
     bool RunSplash();
     void StopLoader();
     void SaveState() const;
@@ -95,7 +97,7 @@ private:
     std::unique_ptr<CloseRequests> m_closeRequests;
     std::unique_ptr<views::SkinTheme> m_theme;
     std::unique_ptr<views::UiTexts> m_texts;
-    std::shared_ptr<void> m_loader; // the loader thread, idle after loading; stopped at exit
+    StartedLoader m_loader; // the loader thread, idle after loading; stopped at exit
 };
 
 } // namespace app

@@ -9,7 +9,7 @@ namespace app {
 // day's update from the catalogue server, builds the categories (with 每日最新), copies the download
 // dates and reads set.xml. The interface texts are built by the UI before the splash, so the loader
 // gets no text callback.
-std::shared_ptr<void>
+StartedLoader
 StartProgramLoader(platform::WindowHandle splash, store::Stores& stores, const std::string& programDir)
 {
     loading::LoadingOptions options;
@@ -18,7 +18,7 @@ StartProgramLoader(platform::WindowHandle splash, store::Stores& stores, const s
     loader->SetSplash(splash);
     loader->Start();
     platform::PostMessageTo(loader->Handle(), platform::msg::LoadStart, 0, 0);
-    return loader;
+    return {loader, [raw = loader.get()] { raw->Abort(); }};
 }
 
 } // namespace app

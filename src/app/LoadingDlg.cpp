@@ -1,5 +1,6 @@
 #include "app/LoadingDlg.h"
 
+#include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -109,8 +110,31 @@ void LoadingDlg::SetStatus(const QString& text)
     m_status->Format(StatusMarkup(text));
 }
 
+void LoadingDlg::RequestClose()
+{
+    if (m_closeRequested || m_finished) {
+        return;
+    }
+    m_closeRequested = true;
+    if (m_onClose) {
+        m_onClose();
+    }
+    views::ModalRunner::Instance().Done(this, views::ModalRunner::Cancel);
+}
+
+void LoadingDlg::closeEvent(QCloseEvent* event)
+{
+    // Closing the splash (Alt+F4, a window manager's close) asks to end the program.
+    RequestClose();
+    views::MessageWindow::closeEvent(event);
+}
+
 void LoadingDlg::OnMessage(const platform::Message& message)
 {
+    if (message.id == platform::msg::ExternalClose) {
+        RequestClose();
+        return;
+    }
     if (message.id != platform::msg::SplashStage) {
         return;
     }

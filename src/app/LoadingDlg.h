@@ -47,6 +47,10 @@ public:
     int Run();
     // True once stage 100 has arrived: everything the loader fills is complete.
     bool LoaderFinished() const { return m_finished; }
+    // A close request (the external one posted to this window, or the window manager's close)
+    // ends the run at once after calling handler, which cuts the loading short.
+    void OnCloseRequest(std::function<void()> handler) { m_onClose = std::move(handler); }
+    bool CloseRequested() const { return m_closeRequested; }
 
     // The status line's text as laid out, and every report that changed it, oldest first.
     QString StatusText() const;
@@ -60,11 +64,15 @@ protected:
     void OnMessage(const platform::Message& message) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void SetStatus(const QString& text);
+    void RequestClose();
 
     LoaderStart m_startLoader;
+    std::function<void()> m_onClose;
+    bool m_closeRequested = false;
     skin::Owned<skin::RichText> m_status;
     skin::Owned<skin::WindowSkin> m_skin;
     std::map<int, QString> m_stageTexts;

@@ -2,6 +2,7 @@
 // folder untouched, a start against the sample catalogue served by nginx, the second copy that is
 // refused while the first runs, and both kinds of external close request.
 
+#include <chrono>
 #include <csignal>
 #include <optional>
 
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
@@ -40,7 +42,7 @@ namespace msg = platform::msg;
 
 // A loader that fills nothing and reports the first and the last stage, for runs that need no
 // catalogue.
-std::shared_ptr<void> QuickLoader(platform::WindowHandle splash, store::Stores&, const std::string&)
+app::StartedLoader QuickLoader(platform::WindowHandle splash, store::Stores&, const std::string&)
 {
     auto thread = std::make_shared<platform::MessageThread>();
     thread->On(msg::LoadStart, [splash](const platform::Message&) {
@@ -49,7 +51,7 @@ std::shared_ptr<void> QuickLoader(platform::WindowHandle splash, store::Stores&,
     });
     thread->Start();
     thread->Post(msg::LoadStart, 0, 0);
-    return thread;
+    return {thread, {}};
 }
 
 // Calls back when a widget is hidden.
@@ -437,6 +439,69 @@ TEST_F(StartupTest, WholeStartAgainstTheCatalogueServer)
     EXPECT_FALSE(std::filesystem::exists(m_folder.Path() / "set.xml"))
         << "settings are written only by the settings window";
 }
+
+enum class CloseDuringLoading
+{
+    Terminate,
+    CloseSplash
+};
+
+class CloseWhileLoading
+    : public StartupTest
+    , public ::testing::WithParamInterface<CloseDuringLoading>
+{};
+
+// Against a catalogue server that accepts and never answers, a close request while the day's list
+// is being fetched (SIGTERM, or the user closing the splash) ends the program at once: the loading
+// is cut short, no main window opens, and the exit update still runs.
+TEST_P(CloseWhileLoading, EndsTheProgramAtOnce)
+{
+    QTcpServer silent; // connections are taken and never answered
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    qputenv("MARLUNE_SERVER", QStringLiteral("http://127.0.0.1:%1/").arg(silent.serverPort()).toUtf8());
+    m_folder.CopyIn(app_test::SkinFile());
+    m_folder.CopyIn(std::filesystem::path(MARLUNE_BINARY_DIR) / "catalogue" / "client" / "gamelist.xml");
+
+    AppOptions options = Options();
+    bool mainWindow = false;
+    std::chrono::steady_clock::time_point asked;
+    options.mainWindowCreated = [&](CZandor_ClientDlg&) { mainWindow = true; };
+    options.splashCreated = [&](LoadingDlg& splash) {
+        auto* poll = new QTimer(&splash);
+        QObject::connect(poll, &QTimer::timeout, &splash, [&splash, poll, &asked] {
+            const auto& shown = splash.History();
+            if (shown.empty() || shown.back().stage != 21 || !splash.isVisible()) {
+                return; // not yet fetching the day's list
+            }
+            poll->stop();
+            QTest::qWait(200); // the request is on its way to the server
+            asked = std::chrono::steady_clock::now();
+            if (GetParam() == CloseDuringLoading::Terminate) {
+                std::raise(SIGTERM);
+            } else {
+                splash.close();
+            }
+        });
+        poll->start(10);
+    };
+    CZandor_ClientApp program(std::move(options));
+    EXPECT_EQ(program.Run(), Outcome::Ran);
+    const auto took = std::chrono::steady_clock::now() - asked;
+    qunsetenv("MARLUNE_SERVER");
+    ASSERT_NE(asked.time_since_epoch().count(), 0) << "the loading never reached the day's list";
+    EXPECT_LT(took, std::chrono::seconds(2)) << "the close waited for the server";
+    EXPECT_FALSE(mainWindow);
+    EXPECT_NE(app_test::ReadFile(m_folder.Path() / "gamelist.xml").find("<laststate>"), std::string::npos)
+        << "the exit update did not run";
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests,
+                         CloseWhileLoading,
+                         ::testing::Values(CloseDuringLoading::Terminate, CloseDuringLoading::CloseSplash),
+                         [](const auto& info) {
+                             return std::string(info.param == CloseDuringLoading::Terminate ? "Sigterm"
+                                                                                            : "ClosingTheSplash");
+                         });
 
 TEST(ProgramDir, ForwardSlashesAndATrailingSlash)
 {
