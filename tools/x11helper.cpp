@@ -32,7 +32,9 @@ using Reply = std::unique_ptr<T, Free>;
 xcb_atom_t Atom(xcb_connection_t* c, const std::string& name)
 {
     const Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<std::uint16_t>(name.size()), name.c_str()), nullptr));
+        xcb_intern_atom_reply(c,
+                              xcb_intern_atom(c, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
+                              nullptr));
     return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
@@ -71,11 +73,7 @@ int Tray(xcb_connection_t* c, xcb_screen_t* screen)
     announce.data.data32[0] = XCB_CURRENT_TIME;
     announce.data.data32[1] = selection;
     announce.data.data32[2] = tray;
-    xcb_send_event(c,
-                   0,
-                   screen->root,
-                   XCB_EVENT_MASK_STRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&announce));
+    xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&announce));
     xcb_flush(c);
     std::printf("tray ready\n");
     std::fflush(stdout);
@@ -110,8 +108,8 @@ int Close(xcb_connection_t* c, const char* windowText)
     close.type = Atom(c, "WM_PROTOCOLS");
     close.data.data32[0] = Atom(c, "WM_DELETE_WINDOW");
     close.data.data32[1] = XCB_CURRENT_TIME;
-    const xcb_void_cookie_t cookie = xcb_send_event_checked(
-        c, 0, close.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&close));
+    const xcb_void_cookie_t cookie =
+        xcb_send_event_checked(c, 0, close.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&close));
     const Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
     return error ? 1 : 0;
 }

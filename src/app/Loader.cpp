@@ -9,8 +9,7 @@ namespace app {
 // day's update from the catalogue server, builds the categories (with 每日最新), copies the download
 // dates and reads set.xml. The interface texts are built by the UI before the splash, so the loader
 // gets no text callback.
-StartedLoader
-StartProgramLoader(platform::WindowHandle splash, store::Stores& stores, const std::string& programDir)
+StartedLoader StartProgramLoader(platform::WindowHandle splash, store::Stores& stores, const std::string& programDir)
 {
     loading::LoadingOptions options;
     options.programDir = programDir;
