@@ -75,6 +75,7 @@ done
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
+export QT_QPA_PLATFORM=xcb # a real window system, whatever the caller's tests use
 # No session bus: the tray is the X11 one that x11helper provides.
 unset DBUS_SESSION_BUS_ADDRESS
 for _ in $(seq 100); do
