@@ -49,7 +49,17 @@ check() { # check NAME COMMAND...
 xvfb_pid=""
 tray_pid=""
 silent_pid=""
+programs=() # every copy started, ended at the end if a failed check left one running
 cleanup() {
+    local running
+    running=$(jobs -p)
+    for p in "${programs[@]}"; do
+        # Only a copy that is still a running job of this shell: an ended one's id may be reused.
+        if grep -qx "$p" <<<"$running"; then
+            kill -KILL "$p" 2>/dev/null
+            wait "$p" 2>/dev/null
+        fi
+    done
     for p in "$tray_pid" "$silent_pid" "$xvfb_pid"; do
         if [ -n "$p" ]; then
             kill "$p" 2>/dev/null
@@ -137,6 +147,7 @@ started=""
 start_program() { # start_program DIR LOG [SERVER]: the pid in $started (a child of this shell)
     (cd "$1" && XDG_RUNTIME_DIR="$1/run" MARLUNE_SERVER="${3:-$base}" exec ./marlune >"$2" 2>&1) &
     started=$!
+    programs+=("$started")
 }
 exit_status() { # exit_status PID: the status of an ended child
     wait "$1" 2>/dev/null
