@@ -7,10 +7,13 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include <curl/curl.h>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "transfer/Http.h"
 
 namespace transfer::detail {
 namespace {
@@ -102,6 +105,7 @@ struct Call
     bool refused = false;
     bool held = false;
     bool sinkFailed = false;
+    std::int64_t offset = 0; // where the accepted answer's first byte lies in the file
     std::int64_t written = 0;
 };
 
@@ -133,19 +137,36 @@ size_t CollectHeader(char* data, size_t size, size_t count, void* user)
     return bytes;
 }
 
+enum class Fit
+{
+    Refused,   // not the bytes that were asked for
+    Resumes,   // the bytes from the requested offset on
+    FromStart, // the file from byte 0: what was kept before goes
+};
+
 // Whether the answer being received is the bytes that were asked for.
-bool AnswerFits(const Call& call)
+Fit AnswerFits(const Call& call)
 {
     const BodyRequest& request = *call.request;
     if (request.from < 0) {
-        return true;
+        return Fit::FromStart;
     }
     long status = 0;
     curl_easy_getinfo(call.easy, CURLINFO_RESPONSE_CODE, &status);
     if (status == 206) {
-        return RangeStartsAt(*call.text, request.from, request.to);
+        if (!RangeStartsAt(*call.text, request.from, request.to)) {
+            return Fit::Refused;
+        }
+        return request.from == 0 ? Fit::FromStart : Fit::Resumes;
     }
-    return status == 200 && request.from == 0;
+    if (status != 200) {
+        return Fit::Refused;
+    }
+    // A server that ignores ranges sends the whole file: take it from byte 0, unless its length
+    // says it is another file than the one the header request described.
+    curl_off_t length = -1;
+    curl_easy_getinfo(call.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    return length < 0 || length == request.to ? Fit::FromStart : Fit::Refused;
 }
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user)
@@ -157,16 +178,27 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user)
     }
     if (!call->checked) {
         call->checked = true;
-        if (!AnswerFits(*call)) {
+        const Fit fit = AnswerFits(*call);
+        if (fit == Fit::Refused) {
             call->refused = true;
             return 0;
         }
+        if (!call->sink->Begin(fit == Fit::FromStart, *call->text)) {
+            call->sinkFailed = true;
+            return 0;
+        }
+        call->offset = fit == Fit::Resumes ? call->request->from : 0;
     }
     if (call->request->honourHold && call->control->hold.load(std::memory_order_relaxed)) {
         call->held = true;
         return CURL_WRITEFUNC_PAUSE; // libcurl keeps these bytes and hands them over again
     }
     if (bytes == 0) {
+        return 0;
+    }
+    const BodyRequest& request = *call->request;
+    if (request.from >= 0 && call->offset + call->written + static_cast<std::int64_t>(bytes) > request.to) {
+        call->sinkFailed = true; // more than the file's length: never let an answer fill the disk
         return 0;
     }
     if (!call->sink->Write(data, bytes)) {
@@ -177,21 +209,10 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user)
     return bytes;
 }
 
-} // namespace
-
-AppendFile::AppendFile(const std::string& path)
-    : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644))
-{}
-
-AppendFile::~AppendFile()
-{
-    Close();
-}
-
-bool AppendFile::Write(const char* data, std::size_t size)
+bool WriteFully(int fd, const char* data, std::size_t size)
 {
     while (size > 0) {
-        const ssize_t done = ::write(m_fd, data, size);
+        const ssize_t done = ::write(fd, data, size);
         if (done < 0) {
             if (errno == EINTR) {
                 continue;
@@ -204,7 +225,56 @@ bool AppendFile::Write(const char* data, std::size_t size)
     return true;
 }
 
-void AppendFile::Close()
+} // namespace
+
+ResumableFile::ResumableFile(std::string path,
+                             std::string sidePath,
+                             std::string lastModified,
+                             std::atomic<double>* received)
+    : m_path(std::move(path))
+    , m_sidePath(std::move(sidePath))
+    , m_lastModified(std::move(lastModified))
+    , m_received(received)
+{}
+
+ResumableFile::~ResumableFile()
+{
+    Close();
+}
+
+bool ResumableFile::Begin(bool fromStart, std::string_view headers)
+{
+    std::string copy = LastModifiedText(headers);
+    if (copy.empty()) {
+        copy = m_lastModified;
+    } else if (!fromStart && copy != m_lastModified) {
+        return false; // the bytes on disk belong to another copy than these
+    }
+    int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC;
+    if (fromStart) {
+        flags |= O_TRUNC;
+        if (m_received) {
+            m_received->store(0.0);
+        }
+    }
+    m_fd = ::open(m_path.c_str(), flags, 0644);
+    m_openFailed = m_fd < 0 || !WriteSideText(m_sidePath, copy);
+    return !m_openFailed;
+}
+
+bool ResumableFile::Write(const char* data, std::size_t size)
+{
+    if (m_fd < 0) {
+        return false;
+    }
+    if (m_received) {
+        // Counted first, then written: whoever sees the bytes on disk sees them counted.
+        m_received->store(m_received->load(std::memory_order_relaxed) + static_cast<double>(size));
+    }
+    return WriteFully(m_fd, data, size);
+}
+
+void ResumableFile::Close()
 {
     if (m_fd >= 0) {
         ::close(m_fd);
@@ -246,10 +316,16 @@ struct CurlSession::Impl
     }
 
     // Runs the prepared request on this thread until it ends, is stopped or runs out of time.
+    // Runs the prepared request on this thread until it ends, is stopped or runs out of time. The
+    // time limit counts running time only: while the request is held it stands still, so a paused
+    // download never ends for the time it spent paused. The control's deadline holds regardless.
     RequestEnd Drive(Call& call, long timeLimit, bool honourHold)
     {
-        const auto started = Clock::now();
-        const auto deadline = timeLimit > 0 ? started + std::chrono::seconds(timeLimit) : Clock::time_point::max();
+        const Clock::duration limit =
+            timeLimit > 0 ? Clock::duration(std::chrono::seconds(timeLimit)) : Clock::duration::max();
+        const Clock::time_point deadline = call.control->deadline;
+        Clock::duration ran{0};
+        Clock::time_point tick = Clock::now();
         if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
             return RequestEnd::Failed;
         }
@@ -267,6 +343,7 @@ struct CurlSession::Impl
                     curl_easy_pause(easy, hold ? CURLPAUSE_RECV : CURLPAUSE_CONT);
                 }
             }
+            const bool wasHeld = call.held;
             int running = 0;
             curl_multi_perform(multi, &running);
             bool finished = false;
@@ -284,14 +361,24 @@ struct CurlSession::Impl
             if (finished || running == 0) {
                 break;
             }
-            const auto now = Clock::now();
-            if (now >= deadline) {
-                end = RequestEnd::TimedOut; // also while held: the limit keeps running
+            const Clock::time_point now = Clock::now();
+            if (!wasHeld || !call.held) {
+                ran += now - tick;
+            }
+            tick = now;
+            if (ran >= limit || now >= deadline) {
+                end = RequestEnd::TimedOut;
                 break;
             }
-            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
-            const int waitMs = static_cast<int>(std::min<long long>(wait, LongestPollMs));
-            curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
+            Clock::duration wait = std::chrono::milliseconds(LongestPollMs);
+            if (!call.held) {
+                wait = std::min(wait, limit - ran);
+            }
+            if (deadline != Clock::time_point::max()) {
+                wait = std::min(wait, deadline - now);
+            }
+            const auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(wait).count() + 1;
+            curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<long long>(waitMs, LongestPollMs)), nullptr);
         }
         curl_multi_remove_handle(multi, easy);
         return end;
@@ -365,7 +452,11 @@ BodyAnswer CurlSession::Get(const BodyRequest& request, ByteSink& sink, const Re
     call.request = &request;
     call.sink = &sink;
     call.text = &headers;
-    m_impl->Prepare(request.url, request.timeLimitSeconds, request.connectLimitSeconds, request.referrer);
+    // libcurl's own limit would count the time held too: a held request is timed by Drive alone.
+    m_impl->Prepare(request.url,
+                    request.honourHold ? 0 : request.timeLimitSeconds,
+                    request.connectLimitSeconds,
+                    request.referrer);
     CURL* easy = m_impl->easy;
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_HEADER, 0L);
@@ -383,7 +474,7 @@ BodyAnswer CurlSession::Get(const BodyRequest& request, ByteSink& sink, const Re
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &answer.status);
     answer.answered = answer.status != 0 || !headers.empty();
     // An answer with no body at all never reached the check in WriteBody.
-    answer.refused = call.refused || (answer.answered && !call.checked && !AnswerFits(call));
+    answer.refused = call.refused || (answer.answered && !call.checked && AnswerFits(call) == Fit::Refused);
     answer.written = call.written;
     if ((call.refused || call.sinkFailed) && answer.end == RequestEnd::Done) {
         answer.end = RequestEnd::Failed;

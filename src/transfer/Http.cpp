@@ -7,6 +7,7 @@
 
 #include "transfer/AbortSignal.h"
 #include "transfer/CurlSession.h"
+#include "transfer/TransferEnv.h"
 
 namespace transfer {
 namespace {
@@ -48,6 +49,13 @@ public:
         : m_text(text)
         , m_limit(limit)
     {}
+    bool Begin(bool fromStart, std::string_view) override
+    {
+        if (fromStart) {
+            m_text.clear();
+        }
+        return true;
+    }
     bool Write(const char* data, std::size_t size) override
     {
         if (m_text.size() + size > m_limit) {
@@ -321,12 +329,16 @@ FetchFile(std::string_view url, std::string_view relativePath, std::string_view 
     }
     const std::string local = (fs::path(baseFolder) / *relative).string();
     const std::string side = SideFilePath(local);
+    if (side == local) {
+        return FileFetch::Refused; // a file that is its own side file would remove itself
+    }
     const std::string address = EscapeSpaces(url);
 
     detail::CurlSession session;
     detail::RequestControl control;
+    control.deadline = limits.deadline;
     const AbortSignal::Watch watch(limits.abort, [&] { Halt(control, session); });
-    if (control.stop.load()) {
+    if (control.stop.load() || std::chrono::steady_clock::now() >= limits.deadline) {
         return FileFetch::NoAnswer;
     }
     const detail::HeadAnswer head = session.Head(address, HeaderTimeLimitSeconds, Referrer(), control);
@@ -352,28 +364,38 @@ FetchFile(std::string_view url, std::string_view relativePath, std::string_view 
         }
         if (!keep) {
             RemoveQuietly(local);
+            RemoveQuietly(side);
             existing = 0;
         }
     }
-
-    detail::AppendFile file(local);
-    if (!file.IsOpen()) {
-        return FileFetch::CannotWrite;
+    if (limits.maxBytes > 0 && expected > limits.maxBytes) {
+        return FileFetch::TooLarge;
     }
+    const std::shared_ptr<const TransferEnv> env = limits.env ? limits.env : SystemTransferEnv();
+    const std::string folder = fs::path(local).parent_path().string();
+    const std::optional<std::uint64_t> free = env->FreeBytes(folder.empty() ? std::string(".") : folder);
+    if (free && static_cast<std::uint64_t>(expected - existing) > *free) {
+        return FileFetch::TooLarge;
+    }
+
     detail::BodyRequest request;
     request.url = address;
     request.from = existing;
     request.to = expected;
     request.timeLimitSeconds = static_cast<long>((expected - existing) / BytesPerSecondFloor + 1);
     request.referrer = Referrer();
-    (void)session.Get(request, file, control);
-    file.Close();
-
+    {
+        // The file and its side file are made only once the answer has been accepted.
+        detail::ResumableFile file(local, side, lastModified);
+        (void)session.Get(request, file, control);
+        if (file.OpenFailed()) {
+            return FileFetch::CannotWrite;
+        }
+    }
     if (FileSizeOrZero(local) == expected) {
         RemoveQuietly(side);
         return FileFetch::Complete;
     }
-    (void)WriteSideText(side, lastModified);
     return FileFetch::Incomplete;
 }
 

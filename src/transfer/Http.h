@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 namespace transfer {
 
 class AbortSignal;
+class TransferEnv;
 
 // The catalogue server's base address, ending in "/": the environment variable MARLUNE_SERVER when
 // it is set and not empty, else the build setting MARLUNE_SERVER_BASE. A missing final "/" is added.
@@ -102,14 +104,21 @@ enum class FileFetch
     Incomplete,      // the transfer ended short, or the answer was not the file's bytes; the partial
                      // file and its side file stay for the next time
     CannotWrite,     // the local file could not be opened for appending
+    TooLarge,        // longer than FetchLimits::maxBytes or than the free space: nothing was written
 };
 
-// What may stop a file fetch before its own time limits.
+// What may stop a file fetch before its own time limits, or keep it from starting.
 struct FetchLimits
 {
     // Aborting it ends the fetch's requests at once; what was written stays as a partial file with
     // its side file.
     AbortSignal* abort = nullptr;
+    // No request runs past this moment; a fetch cut short stays partial with its side file.
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+    // A file longer than this (0: no bound), or than the free space, is not fetched (TooLarge).
+    std::int64_t maxBytes = 0;
+    // Where the free space is measured; none: the machine (SystemTransferEnv).
+    std::shared_ptr<const TransferEnv> env;
 };
 
 // Fetches url (spaces escaped) into baseFolder/relativePath, resuming a partial file when its side
@@ -117,7 +126,10 @@ struct FetchLimits
 // request for the missing range with the limit (missing bytes) div 5120 + 1 seconds. A partial file
 // whose side file is missing or differs, or which is longer than the server's file, is fetched
 // again from the start. An answer that cannot be the requested bytes (an error status, a redirect,
-// a range ignored) appends nothing. The file's folder must exist (the caller makes ico/ and pic/).
+// a range starting elsewhere) writes nothing; a 200 with the whole file starts over from byte 0.
+// The file and its side file are made only once an answer is accepted; the side file stays while
+// the file is partial. A path that is its own side file ("*.txt") is refused. The file's folder
+// must exist (the caller makes ico/ and pic/).
 [[nodiscard]] FileFetch FetchFile(std::string_view url,
                                   std::string_view relativePath,
                                   std::string_view baseFolder,

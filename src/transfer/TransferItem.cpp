@@ -20,26 +20,6 @@ constexpr long HeaderTimeLimitSeconds = 5;
 // The body may take as long as it would at this rate, plus one second.
 constexpr std::int64_t BytesPerSecondFloor = 5120;
 
-// Counts the bytes received and appends them to the package file.
-class CountingSink final : public detail::ByteSink
-{
-public:
-    CountingSink(detail::AppendFile& file, std::atomic<double>& received)
-        : m_file(file)
-        , m_received(received)
-    {}
-    bool Write(const char* data, std::size_t size) override
-    {
-        // Counted first, then written: whoever sees the bytes on disk sees them counted.
-        m_received.store(m_received.load(std::memory_order_relaxed) + static_cast<double>(size));
-        return m_file.Write(data, size);
-    }
-
-private:
-    detail::AppendFile& m_file;
-    std::atomic<double>& m_received;
-};
-
 } // namespace
 
 TransferItem::TransferItem(platform::WindowHandle notifyWindow,
@@ -156,10 +136,11 @@ void TransferItem::Work(const std::string& programDir, const std::shared_ptr<con
     m_received.store(static_cast<double>(existing));
     m_lastReported.store(static_cast<double>(existing));
     m_expected.store(static_cast<double>(length));
-    WriteSideText(sidePath, lastModified);
 
     {
-        detail::AppendFile file(m_packagePath);
+        // The package and its side file are made (or the package emptied, for an answer that
+        // starts over from byte 0) only once the answer has been accepted.
+        detail::ResumableFile file(m_packagePath, sidePath, lastModified, &m_received);
         detail::BodyRequest request;
         request.url = url;
         request.from = existing;
@@ -168,10 +149,7 @@ void TransferItem::Work(const std::string& programDir, const std::shared_ptr<con
         request.honourHold = true;
         m_control.hold.store(false);
         PostEvent(event::BodyBegins);
-        if (file.IsOpen()) {
-            CountingSink sink(file, m_received);
-            (void)m_session->Get(request, sink, m_control);
-        }
+        (void)m_session->Get(request, file, m_control);
     } // the package file is closed here
     if (m_control.stop.load()) {
         return; // the partial package and its side file stay for the next start

@@ -277,7 +277,11 @@ TEST_P(BodyFailures, AppendNothingAndEndShort)
 INSTANTIATE_TEST_SUITE_P(
     Transfer,
     BodyFailures,
-    ::testing::Values(BodyFailure{"RangeIgnored", [](ServedFile& f) { f.ignoreRange = true; }},
+    ::testing::Values(BodyFailure{"WholeFileOfAnotherLength",
+                                  [](ServedFile& f) {
+                                      f.ignoreRange = true;
+                                      f.claimedLength = 12000;
+                                  }},
                       BodyFailure{"RangeStartsElsewhere", [](ServedFile& f) { f.rangeStartLie = 0; }},
                       BodyFailure{"LongerThanAnnounced", [](ServedFile& f) { f.claimedLength = 8000; }},
                       BodyFailure{"ShorterThanAnnounced", [](ServedFile& f) { f.claimedLength = 12000; }}),
@@ -300,10 +304,39 @@ TEST_F(Download, AnErrorAnswerToTheBodyIsNotSaved)
         ASSERT_EQ(Start(Game), StartResult::Started);
         ASSERT_TRUE(WaitFor([&] { return Ended(); }));
         EXPECT_EQ(window.Events(Game), (Events{event::Started, event::BodyBegins, event::SizeMismatch}));
-        EXPECT_EQ(SizeOf(Package()), 0);
+        EXPECT_FALSE(std::filesystem::exists(Package())); // nothing made for an answer refused
+        EXPECT_FALSE(std::filesystem::exists(Side()));
         Control(Game, 0);
         ASSERT_TRUE(WaitFor([&] { return control->Count() == 0; }));
     }
+}
+
+TEST_F(Download, AServerThatIgnoresTheRangeStartsThePackageOverFromZero)
+{
+    // Bytes on disk that the whole package sent again must replace, never follow.
+    WriteAll(Package(), std::string(4000, 'z'));
+    WriteAll(Side(), ServerSideFile());
+    Change([](ServedFile& f) {
+        f.ignoreRange = true;
+        f.getKind = HttpReply::Kind::DropMidBody;
+        f.cut = 3000;
+    });
+    ASSERT_EQ(Start(Game), StartResult::Started);
+    ASSERT_TRUE(WaitFor([&] { return Ended(); }));
+    EXPECT_EQ(window.Events(Game), (Events{event::Started, event::BodyBegins, event::SizeMismatch}));
+    EXPECT_EQ(ReadAll(Package()), file.content.substr(0, 3000));
+    EXPECT_EQ(ReadAll(Side()), ServerSideFile());
+
+    Control(Game, 0);
+    ASSERT_TRUE(WaitFor([&] { return control->Count() == 0; }));
+    window.Clear();
+    Change([](ServedFile& f) { f.getKind = HttpReply::Kind::Normal; });
+    ASSERT_EQ(Start(Game), StartResult::Started);
+    ASSERT_TRUE(WaitFor([&] { return Ended(); }));
+    EXPECT_EQ(window.Events(Game), (Events{event::Started, event::BodyBegins, event::Complete}));
+    EXPECT_EQ(server.Requests("GET").back().range, "3000-10000");
+    EXPECT_EQ(ReadAll(Package()), file.content);
+    EXPECT_FALSE(std::filesystem::exists(Side()));
 }
 
 TEST_F(Download, AChangedPackageOnTheServerStartsOverFromZero)
@@ -345,21 +378,33 @@ TEST_F(Download, ACompletePackageOnDiskIsNotFetchedAgain)
     EXPECT_EQ(env->unpacked.load(), 0);
 }
 
-TEST_F(Download, ThePausedTimeCountsAgainstTheTimeLimit)
+TEST_F(Download, TheTimeLimitCountsRunningTimeOnly)
 {
-    // 10 000 bytes from 0: the limit is 10000 div 5120 + 1 = 2 seconds.
+    // 10 000 bytes from 0: the limit is 10000 div 5120 + 1 = 2 seconds. Held longer, then let go.
     Change([](ServedFile& f) {
-        f.pieceBytes = 500;
+        f.pieceBytes = 1000;
         f.pieceDelayMs = 50;
     });
     ASSERT_EQ(Start(Game), StartResult::Started);
     ASSERT_TRUE(window.WaitForEvent(Game, event::BodyBegins));
     Control(Game, 1);
-    const auto paused = std::chrono::steady_clock::now();
-    ASSERT_TRUE(WaitFor([&] { return Ended(); }, 10s));
-    EXPECT_EQ(window.Events(Game).back(), event::SizeMismatch);
-    EXPECT_LT(SizeOf(Package()), static_cast<std::int64_t>(PackageBytes));
-    EXPECT_LT(std::chrono::steady_clock::now() - paused, 4s);
+    std::this_thread::sleep_for(3s);
+    EXPECT_FALSE(Ended());
+    Control(Game, 2);
+    ASSERT_TRUE(WaitFor([&] { return Ended(); }));
+    EXPECT_EQ(window.Events(Game), (Events{event::Started, event::BodyBegins, event::Complete}));
+    EXPECT_EQ(ReadAll(Package()), file.content);
+
+    // Running, the limit still ends a body that stalls.
+    Change([](ServedFile& f) {
+        f.getKind = HttpReply::Kind::StallMidBody;
+        f.cut = 3000;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Start(2), StartResult::Started);
+    ASSERT_TRUE(WaitFor([&] { return Ended(2); }));
+    EXPECT_EQ(window.Events(2), (Events{event::Started, event::BodyBegins, event::SizeMismatch}));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
 }
 
 TEST_F(Download, PauseHoldsTheBytesAndResumeCarriesOn)

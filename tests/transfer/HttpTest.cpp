@@ -295,9 +295,18 @@ TEST_F(PictureFetch, AnAnswerThatIsNotTheFileAppendsNothing)
 {
     WriteAll(Local(), file.content.substr(0, 4000));
     WriteAll(Side(), "##" + ServerText() + "##");
-    file.ignoreRange = true; // 200 with the whole file from byte 0
+    file.rangeStartLie = 0;
     EXPECT_EQ(transfer::FetchFile(Url(), "ico/123.gif", dir.Dir()), FileFetch::Incomplete);
     EXPECT_EQ(ReadAll(Local()), file.content.substr(0, 4000));
+}
+
+TEST_F(PictureFetch, TheWholeFileForARangeStartsOverFromZero)
+{
+    WriteAll(Local(), std::string(4000, 'z'));
+    WriteAll(Side(), "##" + ServerText() + "##");
+    file.ignoreRange = true;
+    EXPECT_EQ(transfer::FetchFile(Url(), "ico/123.gif", dir.Dir()), FileFetch::Complete);
+    EXPECT_EQ(ReadAll(Local()), file.content);
 }
 
 TEST_F(PictureFetch, ErrorAnswersAreNotPictures)
