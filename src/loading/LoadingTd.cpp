@@ -37,10 +37,10 @@ void LoadingTd::RunLoading()
     Report(stage::PrepareData);
     {
         const store::DataFileLoader loader(m_splash.load(), m_options.programDir);
-        static_cast<void>(loader.LoadCatalogue("gamelist.xml", m_stores.catalogue));
+        const StoredCatalogue stored = LoadStoredCatalogue(loader, m_stores.catalogue);
 
         store::GameCatalogue dayGames;
-        RunCatalogueUpdate(loader, m_options.update, m_stores.catalogue, dayGames);
+        RunCatalogueUpdate(loader, m_options.update, m_stores.catalogue, dayGames, stored);
 
         Report(stage::Categories);
         m_stores.categories.LoadCategories(m_stores.catalogue);

@@ -418,7 +418,7 @@ std::int32_t DataFileLoader::EffectiveState(std::int32_t state, std::int64_t id)
     return fs::is_regular_file(package, ec) ? game_state::Downloaded : game_state::Paused;
 }
 
-bool DataFileLoader::WriteCatalogue(const GameCatalogue& catalogue) const
+bool DataFileLoader::WriteCatalogue(const GameCatalogue& catalogue, bool withStates) const
 {
     MarkupDoc doc;
     doc.AddElement(u"gamelist");
@@ -435,6 +435,9 @@ bool DataFileLoader::WriteCatalogue(const GameCatalogue& catalogue) const
         doc.AddChildElement(u"icopic", Wide(record.icopic));
         if (!record.pictures.empty()) {
             doc.AddChildElement(u"piclist", JoinPictures(record.pictures));
+        }
+        if (withStates) {
+            doc.AddChildElement(u"laststate", Wide(std::to_string(record.state)));
         }
         doc.LeaveElement();
     }

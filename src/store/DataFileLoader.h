@@ -45,9 +45,10 @@ public:
     void ReadGames(markup::MarkupDoc& doc, GameCatalogue& catalogue) const;
     // State 3 whose package file programDir/download/<id>.zip is missing becomes 2; others stay.
     [[nodiscard]] std::int32_t EffectiveState(std::int32_t state, std::int64_t id) const;
-    // Rewrites programDir/gamelist.xml from the catalogue (without laststate), atomically.
-    // False when the file could not be written (the old file stays).
-    [[nodiscard]] bool WriteCatalogue(const GameCatalogue& catalogue) const;
+    // Rewrites programDir/gamelist.xml from the catalogue, atomically: without laststate, or with
+    // each game's state as it stands when withStates is set. False when the file could not be
+    // written (the old file stays).
+    [[nodiscard]] bool WriteCatalogue(const GameCatalogue& catalogue, bool withStates = false) const;
     // The exit update: writes each game's effective state into the laststate of programDir/fileName,
     // changing nothing else of the file, then rewrites the download log. A missing file becomes an
     // empty file; a file that exists but cannot be read or is ill-formed is left untouched.

@@ -332,12 +332,36 @@ TEST_F(PictureFetch, ErrorAnswersAreNotPictures)
 
 TEST_F(PictureFetch, PathsOutsideTheBaseFolderAreRefused)
 {
-    for (const char* path : {"/etc/passwd", "../escape.gif", "ico/../../escape.gif", "ico/..", "", "."}) {
+    // ... and a file that would be its own side file.
+    for (const char* path : {"/etc/passwd", "../escape.gif", "ico/../../escape.gif", "ico/..", "", ".", "ico/1.txt"}) {
         SCOPED_TRACE(path);
         EXPECT_EQ(transfer::FetchFile(Url(), path, dir.Dir()), FileFetch::Refused);
     }
     EXPECT_TRUE(server.Requests().empty());
     EXPECT_EQ(transfer::FetchFile(Url(), "ico/./123.gif", dir.Dir()), FileFetch::Complete);
+}
+
+TEST_F(PictureFetch, AFileBeyondItsBoundsIsNotFetched)
+{
+    struct Case
+    {
+        std::int64_t maxBytes;
+        std::uint64_t free;
+        FileFetch result;
+    };
+    for (const Case& c : {Case{9999, 1 << 20, FileFetch::TooLarge},
+                          Case{0, 9999, FileFetch::TooLarge},
+                          Case{10000, 10000, FileFetch::Complete}}) {
+        SCOPED_TRACE(c.maxBytes);
+        std::filesystem::remove(Local());
+        transfer::FetchLimits limits;
+        limits.maxBytes = c.maxBytes;
+        limits.env = std::make_shared<FakeEnv>(c.free);
+        EXPECT_EQ(transfer::FetchFile(Url(), "ico/123.gif", dir.Dir(), limits), c.result);
+        EXPECT_EQ(std::filesystem::exists(Local()), c.result == FileFetch::Complete);
+        EXPECT_FALSE(std::filesystem::exists(Side()));
+    }
+    EXPECT_EQ(server.Requests("GET").size(), 1u);
 }
 
 TEST_F(PictureFetch, SpacesInTheAddressAreEscaped)
