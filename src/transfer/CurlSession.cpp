@@ -315,7 +315,6 @@ struct CurlSession::Impl
         }
     }
 
-    // Runs the prepared request on this thread until it ends, is stopped or runs out of time.
     // Runs the prepared request on this thread until it ends, is stopped or runs out of time. The
     // time limit counts running time only: while the request is held it stands still, so a paused
     // download never ends for the time it spent paused. The control's deadline holds regardless.
