@@ -138,6 +138,7 @@ CZandor_ClientApp::Outcome CZandor_ClientApp::Run()
         return Outcome::SkinMissing;
     }
     MakeFolders();
+    static_cast<void>(store::RemoveStaleSaves(m_options.programDir)); // what saves killed midway left
     views::InstallFontSubstitutes();
     m_texts = std::make_unique<views::UiTexts>();
 

@@ -34,6 +34,23 @@ std::uint32_t EndTagLength(const ElementRecord& r)
     return r.tagLengths >> EndTagShift;
 }
 
+// A tag length at the top of its bit field may have been cut to fit it, so where that tag ends is
+// not known: an edit that needs it (or that would make a tag that long) is refused.
+bool FitsStartTag(std::size_t length)
+{
+    return length < StartTagMask;
+}
+
+bool FitsEndTag(std::size_t length)
+{
+    return length < EndTagMax;
+}
+
+bool TagLengthsKnown(const ElementRecord& r)
+{
+    return FitsStartTag(StartTagLength(r)) && FitsEndTag(EndTagLength(r));
+}
+
 std::uint32_t PackTagLengths(std::size_t startTag, std::size_t endTag)
 {
     return static_cast<std::uint32_t>(std::min<std::size_t>(startTag, StartTagMask))
@@ -241,8 +258,27 @@ public:
         }
     }
 
-    // Topmost entry whose name matches; -1 when none.
-    std::int64_t Find(std::u16string_view text, std::u16string_view name, std::uint64_t hash, bool ignoreCase) const
+    // Topmost entry whose stored name matches the end tag's name by the name rule: the stored name
+    // is the whole end-tag name, or the part of it before a "[" or "]" (the other characters that
+    // may continue a name end an end tag's name). -1 when none.
+    std::int64_t Find(std::u16string_view text, std::u16string_view name, bool ignoreCase) const
+    {
+        std::int64_t found = -1;
+        std::uint64_t hash = NameHashSeed;
+        bool exact = !ignoreCase;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            hash = NameHashStep(hash, name[i], exact);
+            if (i + 1 == name.size() || name[i + 1] == u'[' || name[i + 1] == u']') {
+                found = std::max(found, FindHashed(text, name, hash, ignoreCase));
+            }
+        }
+        return found;
+    }
+
+private:
+    // Topmost entry of that name hash that matches the end tag's name.
+    std::int64_t
+    FindHashed(std::u16string_view text, std::u16string_view name, std::uint64_t hash, bool ignoreCase) const
     {
         for (std::int32_t i = m_heads[hash & (m_heads.size() - 1)]; i >= 0; i = m_entries[i].below) {
             const OpenElement& e = m_entries[i];
@@ -253,7 +289,6 @@ public:
         return -1;
     }
 
-private:
     void Rehash(std::size_t buckets)
     {
         m_heads.assign(buckets, -1);
@@ -437,7 +472,7 @@ void MarkupDoc::Parse()
             const std::u16string_view tag = text.substr(0, node.start + node.length);
             const std::size_t nameStart = TagNameStart(tag, node.start);
             const std::u16string_view name = tag.substr(nameStart, NameLength(tag, nameStart));
-            const std::int64_t found = stack.Find(text, name, NameHash(name, ignoreCase), ignoreCase);
+            const std::int64_t found = stack.Find(text, name, ignoreCase);
             if (found >= 0) {
                 const auto k = static_cast<std::size_t>(found);
                 closeUnended(k + 1, node.start);
@@ -725,6 +760,9 @@ bool MarkupDoc::SetAttributeOf(std::uint32_t element, std::u16string_view name, 
         return false;
     }
     ElementRecord& r = (*m_index)[element];
+    if (!FitsStartTag(StartTagLength(r))) {
+        return false;
+    }
     const std::u16string escaped = EscapeText(value, true);
     const AttributeSpot spot = FindAttribute(m_text,
                                              TagNameStart(m_text, r.start),
@@ -745,7 +783,8 @@ bool MarkupDoc::SetAttributeOf(std::uint32_t element, std::u16string_view name, 
         pos = spot.insertAt;
         replacement = u" " + std::u16string(name) + u"=\"" + escaped + u"\"";
     }
-    if (m_text.size() - oldLength + replacement.size() > MaxTextLength) {
+    if (m_text.size() - oldLength + replacement.size() > MaxTextLength
+        || !FitsStartTag(StartTagLength(r) - oldLength + replacement.size())) {
         return false;
     }
     // The edited start tag must still scan as the same kind of tag, ending where it is expected
@@ -826,6 +865,9 @@ bool MarkupDoc::AddNew(std::u16string_view name, std::u16string_view value, std:
         startTag = tag.size();
     }
     const std::size_t tagLength = tag.size();
+    if (!FitsStartTag(startTag) || !FitsEndTag(endTag)) {
+        return false;
+    }
     if (lineBreak) {
         tag += u"\r\n";
     }
@@ -853,6 +895,9 @@ bool MarkupDoc::AddNew(std::u16string_view name, std::u16string_view value, std:
         newStart = pos;
     } else if (parent != 0) {
         const ElementRecord& p = index[parent];
+        if (!TagLengthsKnown(p)) {
+            return false; // the place inside the parent cannot be found exactly
+        }
         const std::size_t startEnd = static_cast<std::size_t>(p.start) + StartTagLength(p);
         const std::size_t endTagStart = static_cast<std::size_t>(p.start) + p.length - EndTagLength(p);
         if (EndTagLength(p) == 0 && (p.flags & Unended) == 0 && startEnd >= 2 && startEnd <= m_text.size()
@@ -860,6 +905,9 @@ bool MarkupDoc::AddNew(std::u16string_view name, std::u16string_view value, std:
             // An empty parent is opened: "/>" becomes ">", the new element, and the end tag.
             openParent = true;
             parentName = GetTagName(parent);
+            if (!FitsEndTag(parentName.size() + 3)) {
+                return false;
+            }
             pos = startEnd - 2;
             oldLength = 1;
             replacement = u">";
@@ -952,7 +1000,7 @@ bool MarkupDoc::SetContent(std::uint32_t element, std::u16string_view value)
         return false;
     }
     ElementRecord& r = (*m_index)[element];
-    if (r.firstChild != 0 || (r.flags & Unended) != 0) {
+    if (r.firstChild != 0 || (r.flags & Unended) != 0 || !TagLengthsKnown(r)) {
         return false;
     }
     const std::u16string escaped = EscapeText(value, false);
@@ -974,7 +1022,7 @@ bool MarkupDoc::SetContent(std::uint32_t element, std::u16string_view value)
         if (!escaped.empty()) {
             const std::u16string name = GetTagName(element);
             const std::u16string replacement = u">" + escaped + u"</" + name;
-            if (m_text.size() + replacement.size() > MaxTextLength) {
+            if (m_text.size() + replacement.size() > MaxTextLength || !FitsEndTag(name.size() + 3)) {
                 return false;
             }
             Splice(static_cast<std::uint32_t>(startEnd - 2), 1, replacement, element);

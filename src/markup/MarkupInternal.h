@@ -102,6 +102,20 @@ std::size_t TagNameStart(std::u16string_view text, std::size_t start);
 bool MatchName(std::u16string_view docName, std::u16string_view wanted, bool ignoreCase);
 // Hash consistent with MatchName of equal-length names, for the open-element stack.
 std::uint64_t NameHash(std::u16string_view name, bool ignoreCase);
+// The hash built one character at a time: NameHash(name) is NameHashSeed stepped through every
+// character of name, with exact starting as !ignoreCase.
+constexpr std::uint64_t NameHashSeed = 1469598103934665603ULL;
+inline std::uint64_t NameHashStep(std::uint64_t hash, char16_t c, bool& exact)
+{
+    if (!exact) {
+        if (c >= 128) {
+            exact = true;
+        } else if (c >= u'A' && c <= u'Z') {
+            c = static_cast<char16_t>(c + 32);
+        }
+    }
+    return (hash ^ c) * 1099511628211ULL;
+}
 
 // Scans one node at pos. Errors and unterminated nodes are noted in notes when it is not null.
 void ScanNode(std::u16string_view text, std::size_t pos, Node& node, std::u16string* notes, bool classifyText);

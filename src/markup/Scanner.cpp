@@ -106,17 +106,10 @@ bool MatchName(std::u16string_view docName, std::u16string_view wanted, bool ign
 
 std::uint64_t NameHash(std::u16string_view name, bool ignoreCase)
 {
-    std::uint64_t hash = 1469598103934665603ULL;
+    std::uint64_t hash = NameHashSeed;
     bool exact = !ignoreCase;
     for (char16_t c : name) {
-        if (!exact) {
-            if (c >= 128) {
-                exact = true;
-            } else {
-                c = LowerAscii(c);
-            }
-        }
-        hash = (hash ^ c) * 1099511628211ULL;
+        hash = NameHashStep(hash, c, exact);
     }
     return hash;
 }

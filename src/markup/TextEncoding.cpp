@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -269,9 +270,10 @@ std::size_t Utf8ToUtf16(const unsigned char* data, std::size_t size, char16_t* o
 }
 
 // Decodes a block of UTF-8 (storing when out is not null) with the results of DecodeUtf8, taking
-// ASCII and the three-byte sequences of CJK text on a short path.
+// ASCII and the three-byte sequences of CJK text on a short path. bad is set when a sequence is not
+// valid UTF-8.
 template <bool Store>
-std::size_t DecodeUtf8Block(const unsigned char* data, std::size_t size, char16_t* out)
+std::size_t DecodeUtf8Block(const unsigned char* data, std::size_t size, char16_t* out, bool& bad)
 {
     std::size_t units = 0;
     std::size_t pos = 0;
@@ -321,6 +323,7 @@ std::size_t DecodeUtf8Block(const unsigned char* data, std::size_t size, char16_
         }
         bool ok = true;
         const char32_t cp = DecodeUtf8(data, size, pos, ok);
+        bad = bad || !ok;
         if (cp >= 0x10000) {
             if constexpr (Store) {
                 out[units] = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
@@ -367,8 +370,9 @@ std::size_t CountBytes(const unsigned char* data, std::size_t size, std::size_t&
 }
 
 // Appends the UTF-16 form of UTF-8 bytes to text, a slice at a time (cut where a sequence begins),
-// so that the text's room is written once and never cleared first.
-void AppendUtf8(std::u16string& text, const unsigned char* data, std::size_t size)
+// so that the text's room is written once and never cleared first. bad is set when the bytes are
+// not valid UTF-8.
+void AppendUtf8(std::u16string& text, const unsigned char* data, std::size_t size, bool& bad)
 {
     constexpr std::size_t Slice = 16384;
     char16_t buffer[Slice];
@@ -383,7 +387,7 @@ void AppendUtf8(std::u16string& text, const unsigned char* data, std::size_t siz
                 }
             }
         }
-        text.append(buffer, DecodeUtf8Block<true>(data + pos, end - pos, buffer));
+        text.append(buffer, DecodeUtf8Block<true>(data + pos, end - pos, buffer, bad));
         pos = end;
     }
 }
@@ -800,7 +804,8 @@ std::size_t TextConverter::Run(const void* source, std::size_t sourceUnits, void
     }
     if (m_from == 65001 && m_to == 1200) {
         if (target == nullptr) {
-            return DecodeUtf8Block<false>(bytes, fromBytes, nullptr);
+            bool bad = false;
+            return DecodeUtf8Block<false>(bytes, fromBytes, nullptr, bad);
         }
         return Utf8ToUtf16(bytes, fromBytes, static_cast<char16_t*>(target), targetUnits);
     }
@@ -910,8 +915,9 @@ std::u16string GetDeclaredEncoding(std::u16string_view text)
             const std::u16string_view target = text.substr(nameStart, NameLength(text, nameStart));
             if (MatchName(target, u"xml", true)) {
                 const AttributeSpot spot = FindAttribute(text, nameStart, tagEnd, u"encoding", true);
-                return spot.found ? std::u16string(text.substr(spot.valueBegin, spot.valueEnd - spot.valueBegin))
-                                  : std::u16string();
+                return spot.found
+                           ? MarkupDoc::UnescapeText(text.substr(spot.valueBegin, spot.valueEnd - spot.valueBegin))
+                           : std::u16string();
             }
         } else if (node.kind == NodeElement) {
             const std::size_t nameStart = TagNameStart(text, node.start);
@@ -924,13 +930,14 @@ std::u16string GetDeclaredEncoding(std::u16string_view text)
             } else if (MatchName(name, u"meta", true)) {
                 const AttributeSpot equiv = FindAttribute(text, nameStart, tagEnd, u"http-equiv", true);
                 const AttributeSpot content = FindAttribute(text, nameStart, tagEnd, u"content", true);
+                // Attribute values are read unescaped, as everywhere else.
                 if (equiv.found && content.found
-                    && ToLowerAscii(text.substr(equiv.valueBegin, equiv.valueEnd - equiv.valueBegin))
+                    && ToLowerAscii(
+                           MarkupDoc::UnescapeText(text.substr(equiv.valueBegin, equiv.valueEnd - equiv.valueBegin)))
                            == u"content-type") {
-                    const std::u16string value =
-                        ToLowerAscii(text.substr(content.valueBegin, content.valueEnd - content.valueBegin));
-                    const std::u16string_view original =
-                        text.substr(content.valueBegin, content.valueEnd - content.valueBegin);
+                    const std::u16string original =
+                        MarkupDoc::UnescapeText(text.substr(content.valueBegin, content.valueEnd - content.valueBegin));
+                    const std::u16string value = ToLowerAscii(original);
                     for (std::size_t at = value.find(u"charset"); at != std::u16string::npos;
                          at = value.find(u"charset", at + 1)) {
                         std::size_t p = at + 7;
@@ -949,7 +956,7 @@ std::u16string GetDeclaredEncoding(std::u16string_view text)
                                && std::u16string_view(u"<>=\\/?!\"';").find(value[end]) == std::u16string_view::npos) {
                             ++end;
                         }
-                        return std::u16string(original.substr(p, end - p));
+                        return original.substr(p, end - p);
                     }
                 }
             }
@@ -1036,13 +1043,15 @@ void SyncFolder(const std::filesystem::path& target)
 
 namespace {
 
-// What the first bytes of a file say: its mark, or the encoding its declaration names.
+// What the first bytes of a file say: its mark, or the encoding its declaration names, or (angle)
+// nothing but a first "<", which says UTF-8 when the bytes are valid UTF-8.
 struct FileStart
 {
     const ByteOrderMark* mark = nullptr;
     std::u16string encoding;
     std::size_t unit = 1;
     std::size_t offset = 0;
+    bool angle = false;
 };
 
 FileStart Sniff(std::string_view head)
@@ -1061,6 +1070,7 @@ FileStart Sniff(std::string_view head)
         start.encoding = GetDeclaredEncoding(platform::Utf8ToUtf16(head.substr(0, 1024)));
         if (start.encoding.empty() && head[0] == '<') {
             start.encoding = u"UTF-8";
+            start.angle = true;
         }
     }
     return start;
@@ -1068,8 +1078,14 @@ FileStart Sniff(std::string_view head)
 
 // Reads 'length' UTF-8 bytes from 'offset' twice through one small buffer: first counting the
 // units (and zero bytes), then decoding into text, which is reserved once and never cleared.
-// Only the text is new memory, however large the file. False on a short read.
-bool StreamUtf8(std::FILE* file, std::size_t offset, std::size_t length, std::u16string& text, std::size_t& zeros)
+// Only the text is new memory, however large the file. False on a short read; bad is set when the
+// bytes are not valid UTF-8.
+bool StreamUtf8(std::FILE* file,
+                std::size_t offset,
+                std::size_t length,
+                std::u16string& text,
+                std::size_t& zeros,
+                bool& bad)
 {
     constexpr std::size_t Chunk = 65536;
     constexpr std::size_t Carry = 4;
@@ -1121,14 +1137,207 @@ bool StreamUtf8(std::FILE* file, std::size_t offset, std::size_t length, std::u1
                 }
             }
         }
-        text.append(wide.get(), DecodeUtf8Block<true>(region, cut, wide.get()));
+        text.append(wide.get(), DecodeUtf8Block<true>(region, cut, wide.get(), bad));
         carry = size - cut;
         std::memmove(chunk - carry, region + cut, carry);
     }
     return true;
 }
 
+bool IsUtf8CodePage(std::u16string_view encoding)
+{
+    return CodePageOf(encoding) == 65001;
+}
+
+// 8-bit or UTF-8 bytes (zero bytes already dropped) appended to text as UTF-16.
+void ConvertBytes(std::string_view bytes, std::u16string_view from, std::u16string& text)
+{
+    TextConverter converter(from, u"UTF-16");
+    if (converter.FromCodePage() == 65001) {
+        std::size_t units = 0;
+        CountBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), units);
+        text.reserve(units + units / 100 + 1);
+        bool bad = false;
+        AppendUtf8(text, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), bad);
+        return;
+    }
+    const std::size_t count = converter.Count(bytes.data(), bytes.size());
+    text.resize(count + count / 100 + 1);
+    text.resize(converter.Convert(bytes.data(), bytes.size(), text.data(), text.size()));
+}
+
+// Bytes left after dropping zeros cannot be UTF-16 or UTF-32 any more: a declaration naming one of
+// those without a mark is read as UTF-8.
+std::u16string EffectiveEncoding(const std::u16string& encoding)
+{
+    const int codePage = CodePageOf(encoding);
+    if (IsUtf16(codePage) || IsUtf32(codePage)) {
+        return u"UTF-8";
+    }
+    return encoding;
+}
+
+// A whole file's bytes decoded by the reading rules. notes get every note from "bom" on, docFlags
+// the mark found, layout how the bytes were read. angleSaysUtf8 false: a first "<" has already
+// turned out not to begin valid UTF-8.
+void DecodeWhole(std::string_view all,
+                 bool angleSaysUtf8,
+                 std::u16string& text,
+                 std::u16string& notes,
+                 std::uint32_t& docFlags,
+                 FileLayout& layout)
+{
+    FileStart start = Sniff(all);
+    if (start.angle && !angleSaysUtf8) {
+        start.encoding.clear();
+        start.angle = false;
+    }
+    std::u16string encoding = start.encoding;
+    const std::size_t offset = start.offset;
+    if (start.mark != nullptr) {
+        docFlags |= start.mark->flag;
+        AddNote(&notes, u"bom");
+    }
+    layout = FileLayout{offset, start.unit, start.mark != nullptr && start.mark->flag == MarkUtf16Be, encoding};
+
+    if (start.unit == 2) {
+        const std::size_t units = (all.size() - offset) / 2;
+        AddNote(&notes, u"read", u"encoding", encoding, u"length", static_cast<long long>(units));
+        const bool bigEndian = layout.bigEndian;
+        text.reserve(units);
+        for (std::size_t i = 0; i < units; ++i) {
+            const auto b0 = static_cast<unsigned char>(all[offset + 2 * i]);
+            const auto b1 = static_cast<unsigned char>(all[offset + 2 * i + 1]);
+            const auto c = static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
+            if (c != 0) {
+                text.push_back(c);
+            }
+        }
+        if (text.size() < units) {
+            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(units - text.size()));
+        }
+        if (bigEndian) {
+            AddNote(&notes, u"endian_swap");
+        }
+        return;
+    }
+
+    std::string_view bytes = all.substr(offset);
+    const auto length = static_cast<long long>(bytes.size()); // units read
+    AddNote(&notes, u"read", u"encoding", encoding, u"length", length);
+    std::string kept;
+    if (std::memchr(bytes.data(), 0, bytes.size()) != nullptr) {
+        kept.reserve(bytes.size());
+        std::copy_if(bytes.begin(), bytes.end(), std::back_inserter(kept), [](char c) { return c != '\0'; });
+        AddNote(&notes, u"nulls_removed", {}, {}, u"count", length - static_cast<long long>(kept.size()));
+        bytes = kept;
+    }
+    if (start.angle) {
+        std::size_t units = 0;
+        CountBytes(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), units);
+        text.reserve(units + units / 100 + 1);
+        bool bad = false;
+        AppendUtf8(text, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), bad);
+        if (!bad) {
+            AddNote(&notes, u"converted_to", u"encoding", u"UTF-16", u"length", static_cast<long long>(text.size()));
+            return;
+        }
+        // Not UTF-8 after all: read as a file that says nothing of its encoding (code page 936).
+        text.clear();
+        encoding.clear();
+        AddNote(&notes, u"read", u"encoding", encoding, u"length", length, std::nullopt, true);
+        AddNote(&notes, u"utf8_detection");
+    } else if (encoding.empty()) {
+        if (LooksLikeUtf8(bytes)) {
+            encoding = u"UTF-8";
+            AddNote(&notes, u"read", u"encoding", encoding, u"length", length, std::nullopt, true);
+        }
+        AddNote(&notes, u"utf8_detection");
+    }
+    layout.encoding = EffectiveEncoding(encoding);
+    ConvertBytes(bytes, layout.encoding, text);
+    AddNote(&notes, u"converted_to", u"encoding", u"UTF-16", u"length", static_cast<long long>(text.size()));
+}
+
+// Opens a file for reading whole; a folder is refused as unreadable.
+std::FILE* OpenForReading(const std::filesystem::path& path, struct stat& info, std::u16string& notes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        FileError(notes, errno);
+        return nullptr;
+    }
+    if (::fstat(::fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
+        FileError(notes, S_ISDIR(info.st_mode) ? EISDIR : errno);
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+// Every byte of an open file from its current offset on.
+bool ReadRest(std::FILE* file, const struct stat& info, std::string& bytes, std::u16string& notes)
+{
+    bytes.clear();
+    const std::size_t size = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
+    bytes.resize(size);
+    std::size_t got = std::fread(bytes.data(), 1, size, file);
+    if (got == size && !S_ISREG(info.st_mode)) {
+        char chunk[65536];
+        std::size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+            bytes.append(chunk, n);
+        }
+        got = bytes.size();
+    }
+    if (got < size || std::ferror(file) != 0) {
+        FileError(notes, errno != 0 ? errno : EIO);
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+bool ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::u16string* result)
+{
+    std::u16string notes;
+    bytes.clear();
+    struct stat info
+    {};
+    std::FILE* file = OpenForReading(path, info, notes);
+    bool ok = file != nullptr && ReadRest(file, info, bytes, notes);
+    if (file != nullptr && std::fclose(file) != 0) {
+        FileError(notes, errno);
+    }
+    if (result != nullptr) {
+        *result = std::move(notes);
+    }
+    return ok;
+}
+
+void DecodeFileBytes(std::string_view bytes,
+                     std::u16string& text,
+                     std::u16string* result,
+                     std::uint32_t* flags,
+                     FileLayout* layout)
+{
+    std::u16string notes;
+    std::uint32_t docFlags = (flags != nullptr ? *flags : 0) & ~MarkFlags;
+    FileLayout found;
+    text.clear();
+    DecodeWhole(bytes, true, text, notes, docFlags, found);
+    if (result != nullptr) {
+        *result = std::move(notes);
+    }
+    if (flags != nullptr) {
+        *flags = docFlags & ~OperationFlags;
+    }
+    if (layout != nullptr) {
+        *layout = std::move(found);
+    }
+}
 
 bool LoadFile(const std::filesystem::path& path, std::u16string& text, std::u16string* result, std::uint32_t* flags)
 {
@@ -1143,16 +1352,10 @@ bool LoadFile(const std::filesystem::path& path, std::u16string& text, std::u16s
         }
         return ok;
     };
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        FileError(notes, errno);
-        return finish(false);
-    }
     struct stat info
     {};
-    if (::fstat(::fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-        FileError(notes, S_ISDIR(info.st_mode) ? EISDIR : errno);
-        std::fclose(file);
+    std::FILE* file = OpenForReading(path, info, notes);
+    if (file == nullptr) {
         return finish(false);
     }
     std::uint32_t docFlags = (flags != nullptr ? *flags : 0) & ~MarkFlags;
@@ -1167,31 +1370,48 @@ bool LoadFile(const std::filesystem::path& path, std::u16string& text, std::u16s
     };
 
     // A file that says it is UTF-8 before it is read (mark, declaration, or '<' first) is decoded
-    // while it is read; anything else is read whole and looked at first.
+    // while it is read; anything else is read whole and looked at first. A file that only began
+    // with '<' and turns out not to be valid UTF-8 is read again whole.
+    bool angleSaysUtf8 = true;
     if (S_ISREG(info.st_mode) && info.st_size > 0) {
         const std::size_t size = static_cast<std::size_t>(info.st_size);
         char head[1024];
         const std::size_t headSize = std::fread(head, 1, std::min<std::size_t>(size, sizeof head), file);
         const FileStart start = Sniff(std::string_view(head, headSize));
-        if (headSize == std::min<std::size_t>(size, sizeof head) && start.unit == 1
-            && CodePageOf(start.encoding) == 65001) {
+        if (headSize == std::min<std::size_t>(size, sizeof head) && start.unit == 1 && IsUtf8CodePage(start.encoding)) {
+            std::uint32_t streamFlags = docFlags;
+            std::u16string streamNotes;
             if (start.mark != nullptr) {
-                docFlags |= start.mark->flag;
-                AddNote(&notes, u"bom");
+                streamFlags |= start.mark->flag;
+                AddNote(&streamNotes, u"bom");
             }
             const std::size_t length = size - start.offset;
-            AddNote(&notes, u"read", u"encoding", start.encoding, u"length", static_cast<long long>(length));
+            AddNote(&streamNotes, u"read", u"encoding", start.encoding, u"length", static_cast<long long>(length));
             std::size_t zeros = 0;
-            if (!StreamUtf8(file, start.offset, length, text, zeros)) {
+            bool bad = false;
+            if (!StreamUtf8(file, start.offset, length, text, zeros, bad)) {
                 text.clear();
+                notes += streamNotes;
                 FileError(notes, std::ferror(file) != 0 && errno != 0 ? errno : EIO);
                 return done(false);
             }
-            if (zeros > 0) {
-                AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(zeros));
+            if (!start.angle || !bad) {
+                if (zeros > 0) {
+                    AddNote(&streamNotes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(zeros));
+                }
+                AddNote(&streamNotes,
+                        u"converted_to",
+                        u"encoding",
+                        u"UTF-16",
+                        u"length",
+                        static_cast<long long>(text.size()));
+                notes += streamNotes;
+                docFlags = streamFlags;
+                return done(true);
             }
-            AddNote(&notes, u"converted_to", u"encoding", u"UTF-16", u"length", static_cast<long long>(text.size()));
-            return done(true);
+            text.clear();
+            text.shrink_to_fit();
+            angleSaysUtf8 = false;
         }
         if (std::fseek(file, 0, SEEK_SET) != 0) {
             FileError(notes, errno);
@@ -1199,99 +1419,324 @@ bool LoadFile(const std::filesystem::path& path, std::u16string& text, std::u16s
         }
     }
 
-    // The whole file in one block; the buffer is not cleared first, the read fills it.
-    std::size_t size = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
-    std::unique_ptr<char[]> block(new char[std::max<std::size_t>(size, 1)]);
-    std::size_t got = std::fread(block.get(), 1, size, file);
-    if (got == size && !S_ISREG(info.st_mode)) {
-        std::string rest;
-        char chunk[65536];
-        std::size_t n = 0;
-        while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-            rest.append(chunk, n);
-        }
-        size = got = rest.size();
-        block.reset(new char[std::max<std::size_t>(size, 1)]);
-        std::memcpy(block.get(), rest.data(), size);
-    }
-    if (got < size || std::ferror(file) != 0) {
-        FileError(notes, errno != 0 ? errno : EIO);
+    std::string all;
+    if (!ReadRest(file, info, all, notes)) {
         std::fclose(file);
         return finish(false);
     }
-    char* data = block.get();
-    const std::string_view all(data, size);
-
-    const FileStart start = Sniff(all);
-    std::u16string encoding = start.encoding;
-    const std::size_t unit = start.unit;
-    const std::size_t offset = start.offset;
-    if (start.mark != nullptr) {
-        docFlags |= start.mark->flag;
-        AddNote(&notes, u"bom");
-    }
-
-    if (unit == 2) {
-        const std::size_t units = (size - offset) / 2;
-        AddNote(&notes, u"read", u"encoding", encoding, u"length", static_cast<long long>(units));
-        const bool bigEndian = (docFlags & MarkUtf16Be) != 0;
-        text.reserve(units);
-        for (std::size_t i = 0; i < units; ++i) {
-            const auto b0 = static_cast<unsigned char>(data[offset + 2 * i]);
-            const auto b1 = static_cast<unsigned char>(data[offset + 2 * i + 1]);
-            const auto c = static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
-            if (c != 0) {
-                text.push_back(c);
-            }
-        }
-        if (text.size() < units) {
-            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(units - text.size()));
-        }
-        if (bigEndian) {
-            AddNote(&notes, u"endian_swap");
-        }
-    } else {
-        char* bytes = data + offset;
-        std::size_t length = size - offset;
-        AddNote(&notes, u"read", u"encoding", encoding, u"length", static_cast<long long>(length));
-        if (std::memchr(bytes, 0, length) != nullptr) {
-            const std::size_t kept = static_cast<std::size_t>(std::remove(bytes, bytes + length, '\0') - bytes);
-            AddNote(&notes, u"nulls_removed", {}, {}, u"count", static_cast<long long>(length - kept));
-            length = kept;
-        }
-        if (encoding.empty()) {
-            if (LooksLikeUtf8(std::string_view(bytes, length))) {
-                encoding = u"UTF-8";
-                AddNote(&notes,
-                        u"read",
-                        u"encoding",
-                        encoding,
-                        u"length",
-                        static_cast<long long>(length),
-                        std::nullopt,
-                        true);
-            }
-            AddNote(&notes, u"utf8_detection");
-        }
-        // Bytes left after dropping zeros cannot be UTF-16 or UTF-32 any more: a declaration naming
-        // one of those without a mark is read as UTF-8.
-        const int codePage = CodePageOf(encoding);
-        const std::u16string_view from = (codePage == 1200 || codePage == 1201 || codePage == 12000 || codePage == 12001
-                                          || codePage == Utf32CodePage)
-                                             ? std::u16string_view(u"UTF-8")
-                                             : std::u16string_view(encoding);
-        TextConverter converter(from, u"UTF-16");
-        const std::size_t count = converter.Count(bytes, length);
-        if (converter.FromCodePage() == 65001) {
-            text.reserve(count + count / 100 + 1);
-            AppendUtf8(text, reinterpret_cast<const unsigned char*>(bytes), length);
-        } else {
-            text.resize(count + count / 100 + 1);
-            text.resize(converter.Convert(bytes, length, text.data(), text.size()));
-        }
-        AddNote(&notes, u"converted_to", u"encoding", u"UTF-16", u"length", static_cast<long long>(text.size()));
-    }
+    FileLayout layout;
+    DecodeWhole(all, angleSaysUtf8, text, notes, docFlags, layout);
     return done(true);
+}
+
+namespace {
+
+// Whether c is one of the two characters whose bytes tie a text to its file.
+bool IsAnchor(char16_t c)
+{
+    return c == u'<' || c == u'>';
+}
+
+// The units of a file's bytes after its mark, as the layout reads them, one at a time.
+class UnitReader
+{
+public:
+    UnitReader(std::string_view bytes, const FileLayout& layout)
+        : m_bytes(bytes)
+        , m_unit(layout.unit)
+        , m_bigEndian(layout.bigEndian)
+        , m_end(layout.offset + (bytes.size() - std::min(bytes.size(), layout.offset)) / layout.unit * layout.unit)
+    {}
+    [[nodiscard]] std::size_t End() const { return m_end; }
+    [[nodiscard]] std::size_t Unit() const { return m_unit; }
+    [[nodiscard]] char16_t At(std::size_t pos) const
+    {
+        const auto b0 = static_cast<unsigned char>(m_bytes[pos]);
+        if (m_unit == 1) {
+            return b0;
+        }
+        const auto b1 = static_cast<unsigned char>(m_bytes[pos + 1]);
+        return static_cast<char16_t>(m_bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
+    }
+    // Next byte offset at or after pos (a unit boundary) holding '<' or '>'; End() when none.
+    [[nodiscard]] std::size_t NextAnchor(std::size_t pos) const
+    {
+        if (m_unit == 1) {
+            for (; pos < m_end; ++pos) {
+                if (m_bytes[pos] == '<' || m_bytes[pos] == '>') {
+                    return pos;
+                }
+            }
+            return m_end;
+        }
+        for (; pos < m_end; pos += 2) {
+            if (IsAnchor(At(pos))) {
+                return pos;
+            }
+        }
+        return m_end;
+    }
+    void Append(std::string& out, char16_t c) const
+    {
+        if (m_unit == 1) {
+            out.push_back(static_cast<char>(c));
+        } else if (m_bigEndian) {
+            out.push_back(static_cast<char>(c >> 8));
+            out.push_back(static_cast<char>(c & 0xFF));
+        } else {
+            out.push_back(static_cast<char>(c & 0xFF));
+            out.push_back(static_cast<char>(c >> 8));
+        }
+    }
+
+private:
+    std::string_view m_bytes;
+    std::size_t m_unit;
+    bool m_bigEndian;
+    std::size_t m_end;
+};
+
+} // namespace
+
+std::optional<std::string> SpliceFileBytes(std::string_view bytes,
+                                           const FileLayout& layout,
+                                           std::u16string_view text,
+                                           std::span<const TextEdit> edits)
+{
+    if (layout.unit != 1 && layout.unit != 2) {
+        return std::nullopt;
+    }
+    const UnitReader reader(bytes, layout);
+    // The k-th '<' or '>' of the text stands for the k-th of the bytes: every decoding here keeps
+    // them one to one (a bad sequence never swallows one), which equal counts confirm.
+    std::size_t textAnchors = 0;
+    for (std::size_t at = FindEither(text, 0, u'<', u'>'); at != std::u16string_view::npos;
+         at = FindEither(text, at + 1, u'<', u'>')) {
+        ++textAnchors;
+    }
+    std::size_t byteAnchors = 0;
+    for (std::size_t at = reader.NextAnchor(layout.offset); at < reader.End();
+         at = reader.NextAnchor(at + reader.Unit())) {
+        ++byteAnchors;
+    }
+    if (textAnchors != byteAnchors) {
+        return std::nullopt;
+    }
+
+    // Cursors moving forward only: anchors of the text before textPos, and the byte offset of the
+    // anchor numbered lastAnchor.
+    std::size_t textPos = 0;
+    std::size_t anchorsBefore = 0;
+    std::size_t lastAnchor = 0;
+    std::size_t lastAnchorAt = reader.NextAnchor(layout.offset);
+    auto countTo = [&](std::size_t pos) {
+        for (std::size_t at = FindEither(text, textPos, u'<', u'>'); at != std::u16string_view::npos && at < pos;
+             at = FindEither(text, at + 1, u'<', u'>')) {
+            ++anchorsBefore;
+        }
+        textPos = std::max(textPos, pos);
+    };
+    auto anchorAt = [&](std::size_t k) -> std::optional<std::size_t> {
+        if (k < lastAnchor) {
+            return std::nullopt;
+        }
+        while (lastAnchor < k && lastAnchorAt < reader.End()) {
+            lastAnchorAt = reader.NextAnchor(lastAnchorAt + reader.Unit());
+            ++lastAnchor;
+        }
+        return lastAnchorAt < reader.End() ? std::optional<std::size_t>(lastAnchorAt) : std::nullopt;
+    };
+    // The byte offset of a text position next to an anchor.
+    auto place = [&](std::size_t pos) -> std::optional<std::size_t> {
+        if (pos >= text.size()) {
+            return std::nullopt;
+        }
+        countTo(pos);
+        if (IsAnchor(text[pos])) {
+            const auto at = anchorAt(anchorsBefore);
+            return at && reader.At(*at) == text[pos] ? at : std::nullopt;
+        }
+        if (pos > 0 && IsAnchor(text[pos - 1])) {
+            const auto at = anchorAt(anchorsBefore - 1);
+            return at && reader.At(*at) == text[pos - 1] ? std::optional<std::size_t>(*at + reader.Unit())
+                                                         : std::nullopt;
+        }
+        if (text[pos] == u'/' && pos + 1 < text.size() && text[pos + 1] == u'>') {
+            const auto at = anchorAt(anchorsBefore);
+            if (!at || reader.At(*at) != u'>' || *at < layout.offset + reader.Unit()
+                || reader.At(*at - reader.Unit()) != u'/') {
+                return std::nullopt;
+            }
+            return *at - reader.Unit();
+        }
+        return std::nullopt;
+    };
+
+    std::size_t grow = 0;
+    for (const TextEdit& edit : edits) {
+        grow += edit.replacement.size() * reader.Unit();
+    }
+    std::string out;
+    out.reserve(bytes.size() + grow);
+    platform::AdviseHugePages(out.data(), out.capacity());
+    std::size_t copied = 0;
+    std::size_t lastEnd = 0;
+    for (const TextEdit& edit : edits) {
+        if (edit.pos < lastEnd) {
+            return std::nullopt;
+        }
+        const std::optional<std::size_t> begin = place(edit.pos);
+        const std::optional<std::size_t> end = edit.oldLength == 0 ? begin : place(edit.pos + edit.oldLength);
+        if (!begin || !end || *begin < copied || *end < *begin) {
+            return std::nullopt;
+        }
+        out.append(bytes.substr(copied, *begin - copied));
+        for (const char16_t c : edit.replacement) {
+            if (c >= 0x80) {
+                return std::nullopt; // only ASCII is the same in every 8-bit encoding
+            }
+            reader.Append(out, c);
+        }
+        copied = *end;
+        lastEnd = edit.pos + edit.oldLength;
+    }
+    out.append(bytes.substr(copied));
+
+    // Bytes that our own decoders read (UTF-8, UTF-16) need no proof. Others are read back and must
+    // give the edited text: a stateful code page (ISO-2022, HZ, UTF-7) could shift what an
+    // anchor means.
+    if (reader.Unit() == 1 && !IsUtf8CodePage(layout.encoding)) {
+        std::u16string expected;
+        expected.reserve(text.size() + grow);
+        std::size_t from = 0;
+        for (const TextEdit& edit : edits) {
+            expected.append(text.substr(from, edit.pos - from));
+            expected += edit.replacement;
+            from = edit.pos + edit.oldLength;
+        }
+        expected.append(text.substr(from));
+        std::string kept;
+        const std::string_view body = std::string_view(out).substr(std::min(out.size(), layout.offset));
+        std::copy_if(body.begin(), body.end(), std::back_inserter(kept), [](char c) { return c != '\0'; });
+        std::u16string reread;
+        ConvertBytes(kept, layout.encoding, reread);
+        if (reread != expected) {
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::u16string* result)
+{
+    std::u16string notes;
+    auto finish = [&](bool ok) {
+        if (result != nullptr) {
+            *result += notes;
+        }
+        return ok;
+    };
+    // A symbolic link stays a link: its target is replaced.
+    std::filesystem::path target = path;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec)) {
+        const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+        if (!ec) {
+            target = resolved;
+        }
+    }
+    struct stat existing
+    {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        FileError(notes, EISDIR);
+        return finish(false);
+    }
+    // A file the user made read-only (no write bit, or none for us) is not replaced: writing into it
+    // would have failed.
+    if (exists && (existing.st_mode & 0222) == 0) {
+        FileError(notes, EACCES);
+        return finish(false);
+    }
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        FileError(notes, errno);
+        return finish(false);
+    }
+    std::filesystem::path temporary;
+    int error = 0;
+    const int fd = CreateTemporary(target, temporary, error);
+    if (fd < 0) {
+        FileError(notes, error);
+        return finish(false);
+    }
+    auto fail = [&](int code) {
+        FileError(notes, code);
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return finish(false);
+    };
+    // The new file keeps the old one's permission bits.
+    if (exists && ::fchmod(fd, existing.st_mode & 07777) != 0) {
+        return fail(errno);
+    }
+    if (!platform::WriteAll(fd, bytes.data(), bytes.size())) {
+        return fail(errno);
+    }
+    if (::fsync(fd) != 0) {
+        return fail(errno);
+    }
+    if (::close(fd) != 0) {
+        error = errno;
+        FileError(notes, error);
+        ::unlink(temporary.c_str());
+        return finish(false);
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        error = errno;
+        FileError(notes, error);
+        ::unlink(temporary.c_str());
+        return finish(false);
+    }
+    SyncFolder(target);
+    return finish(true);
+}
+
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder, std::initializer_list<std::string_view> names)
+{
+    auto digits = [](std::string_view& rest, char stop) {
+        std::size_t n = 0;
+        while (n < rest.size() && rest[n] >= '0' && rest[n] <= '9') {
+            ++n;
+        }
+        const bool ok = n > 0 && (stop == '\0' ? n == rest.size() : n < rest.size() && rest[n] == stop);
+        const std::string_view taken = rest.substr(0, n);
+        rest.remove_prefix(std::min(rest.size(), n + 1));
+        return ok ? std::optional<std::string_view>(taken) : std::nullopt;
+    };
+    const std::string ownPid = std::to_string(::getpid());
+    std::size_t removed = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string file = entry.path().filename().string();
+        for (const std::string_view name : names) {
+            // ".<name>.tmp<pid>-<counter>-<random>"
+            const std::string prefix = "." + std::string(name) + ".tmp";
+            if (!file.starts_with(prefix)) {
+                continue;
+            }
+            std::string_view rest = std::string_view(file).substr(prefix.size());
+            const auto pid = digits(rest, '-');
+            const bool matches = pid && digits(rest, '-') && digits(rest, '\0');
+            struct stat info
+            {};
+            if (matches && *pid != ownPid && ::lstat(entry.path().c_str(), &info) == 0 && S_ISREG(info.st_mode)
+                && ::unlink(entry.path().c_str()) == 0) {
+                ++removed;
+            }
+            break;
+        }
+    }
+    return removed;
 }
 
 bool SaveFile(std::uint32_t* flags, std::u16string_view text, const std::filesystem::path& path, std::u16string* result)
@@ -1329,56 +1774,29 @@ bool SaveFile(std::uint32_t* flags, std::u16string_view text, const std::filesys
         const int codePage = CodePageOf(encoding);
         if (codePage == 1200 || codePage == 1201) {
             mark = &Marks[codePage == 1200 ? 1 : 2];
-        } else if (codePage == 12000 || codePage == 12001 || codePage == Utf32CodePage) {
+        } else if (IsUtf32(codePage)) {
             encoding = u"UTF-8";
         }
     }
 
-    // Open: a temporary file beside the target (appending writes to the file itself).
-    std::filesystem::path target = path;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
-        if (!ec) {
-            target = resolved;
-        }
-    }
+    // Appending writes to the file itself; everything else goes through a temporary file.
+    const bool append = (docFlags & AppendingFile) != 0;
+    int fd = -1;
     struct stat existing
     {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        FileError(notes, EISDIR);
-        return finish(false);
-    }
-    const bool append = (docFlags & AppendingFile) != 0;
-    std::filesystem::path temporary;
-    int error = 0;
-    int fd = -1;
     if (append) {
-        fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-        error = errno;
-    } else {
-        fd = CreateTemporary(target, temporary, error);
-    }
-    if (fd < 0) {
-        FileError(notes, error);
-        return finish(false);
-    }
-    if (!append && exists) {
-        ::fchmod(fd, existing.st_mode & 07777);
-    }
-    auto fail = [&](int code) {
-        FileError(notes, code);
-        ::close(fd);
-        if (!temporary.empty()) {
-            ::unlink(temporary.c_str());
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0 || ::fstat(fd, &existing) != 0) {
+            FileError(notes, errno);
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            return finish(false);
         }
-        return finish(false);
-    };
+    }
 
     std::string bytes;
-    const bool writeMark = mark != nullptr && (!append || !exists || existing.st_size == 0);
-    if (writeMark) {
+    if (mark != nullptr && (!append || existing.st_size == 0)) {
         bytes.assign(mark->bytes);
     }
     if (mark != nullptr) {
@@ -1410,36 +1828,25 @@ bool SaveFile(std::uint32_t* flags, std::u16string_view text, const std::filesys
             AddNote(&notes, u"conversion_loss");
         }
     }
-    const bool written = platform::WriteAll(fd, bytes.data(), bytes.size());
-    if (!written) {
-        error = errno;
-    }
-    AddNote(&notes, u"write", u"encoding", encoding, u"length", static_cast<long long>(written ? units : 0));
-    if (!written) {
-        return fail(error);
-    }
-    if (::fsync(fd) != 0) {
-        return fail(errno);
-    }
-    if (::close(fd) != 0) {
-        fd = -1;
-        error = errno;
-        FileError(notes, error);
-        if (!temporary.empty()) {
-            ::unlink(temporary.c_str());
-        }
-        return finish(false);
-    }
-    if (!append) {
-        if (::rename(temporary.c_str(), target.c_str()) != 0) {
-            error = errno;
+
+    if (append) {
+        const bool written = platform::WriteAll(fd, bytes.data(), bytes.size());
+        const int error = errno;
+        AddNote(&notes, u"write", u"encoding", encoding, u"length", static_cast<long long>(written ? units : 0));
+        if (!written) {
             FileError(notes, error);
-            ::unlink(temporary.c_str());
-            return finish(false);
         }
-        SyncFolder(target);
+        const bool closed = ::close(fd) == 0;
+        if (written && !closed) {
+            FileError(notes, errno);
+        }
+        return finish(written && closed);
     }
-    return finish(true);
+    std::u16string writeNotes;
+    const bool written = WriteFileAtomically(path, bytes, &writeNotes);
+    AddNote(&notes, u"write", u"encoding", encoding, u"length", static_cast<long long>(written ? units : 0));
+    notes += writeNotes;
+    return finish(written);
 }
 
 } // namespace markup

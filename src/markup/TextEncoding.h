@@ -7,6 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -17,19 +20,66 @@ constexpr int UnknownCodePage = -1;
 // Code page number that stands for UTF-32, converted by TextConverter itself.
 constexpr int Utf32CodePage = 65005;
 
+// How the bytes of a file became its text.
+struct FileLayout
+{
+    std::size_t offset = 0;  // bytes of the byte-order mark
+    std::size_t unit = 1;    // bytes per unit: 2 for UTF-16 (after a mark), else 1
+    bool bigEndian = false;  // UTF-16 big-endian
+    std::u16string encoding; // what 8-bit bytes were decoded from ("" is code page 0)
+};
+
+// One change of a text: oldLength units at pos replaced.
+struct TextEdit
+{
+    std::size_t pos = 0;
+    std::size_t oldLength = 0;
+    std::u16string replacement;
+};
+
 // Reads a whole file into text (cleared first). result gets the notes; flags get the mark found.
-// False on a file error (text empty, flags unchanged).
+// A file without mark or declaration is UTF-8 when it is valid UTF-8 (a first byte "<" says so
+// without the detection note), else code page 936. False on a file error (text empty, flags
+// unchanged).
 [[nodiscard]] bool LoadFile(const std::filesystem::path& path,
                             std::u16string& text,
                             std::u16string* result = nullptr,
                             std::uint32_t* flags = nullptr);
-// Writes text atomically (temporary file in the same folder, flushed, renamed over path) in the
-// encoding of the mark flags, else the declared encoding, else UTF-8. On failure the old file stays.
+// The bytes of a whole file as they are, with LoadFile's "file_error" note on failure.
+[[nodiscard]] bool
+ReadFileBytes(const std::filesystem::path& path, std::string& bytes, std::u16string* result = nullptr);
+// Decodes the bytes of a whole file exactly as LoadFile reads them (same notes and mark flags),
+// and tells how in layout (when not null).
+void DecodeFileBytes(std::string_view bytes,
+                     std::u16string& text,
+                     std::u16string* result = nullptr,
+                     std::uint32_t* flags = nullptr,
+                     FileLayout* layout = nullptr);
+// The file's bytes with the edits of its decoded text made in them, every other byte as it was,
+// whatever the decoding lost. Each edit must begin and end at or just after a "<" or ">" of the
+// text, or at a "/" just before a ">", and replace ASCII only (edits in text order, apart). Nothing
+// when the edits cannot be placed in the bytes with certainty (then the file must stay as it is).
+[[nodiscard]] std::optional<std::string> SpliceFileBytes(std::string_view bytes,
+                                                         const FileLayout& layout,
+                                                         std::u16string_view text,
+                                                         std::span<const TextEdit> edits);
+// Writes bytes atomically: a temporary file in the same folder (".<name>.tmp<pid>-<n>-<r>") with the
+// old file's permission bits, flushed and renamed over path. A file that exists but may not be
+// written (read-only) is not replaced. On failure the old file stays and result gets "file_error".
+[[nodiscard]] bool
+WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes, std::u16string* result = nullptr);
+// Removes what saves killed before their rename left in folder: regular files named as
+// WriteFileAtomically names its temporary files for one of the names given, except this process's
+// own. Returns how many were removed.
+std::size_t RemoveStaleTemporaries(const std::filesystem::path& folder, std::initializer_list<std::string_view> names);
+// Writes text atomically (WriteFileAtomically) in the encoding of the mark flags, else the declared
+// encoding, else UTF-8. On failure the old file stays.
 [[nodiscard]] bool SaveFile(std::uint32_t* flags,
                             std::u16string_view text,
                             const std::filesystem::path& path,
                             std::u16string* result = nullptr);
-// Encoding named by an XML declaration at offset 0 or an HTML meta Content-Type tag; empty when none.
+// Encoding named by an XML declaration at offset 0 or an HTML meta Content-Type tag, unescaped;
+// empty when none.
 [[nodiscard]] std::u16string GetDeclaredEncoding(std::u16string_view text);
 // Windows code page of an encoding name: 0 for an empty name, UnknownCodePage when not known.
 [[nodiscard]] int CodePageOf(std::u16string_view encoding);

@@ -1,19 +1,15 @@
 #include "store/Autostart.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include "markup/TextEncoding.h"
 #include "platform/Utf.h"
 #include "platform/XdgDirs.h"
 
@@ -201,35 +197,6 @@ bool EntryStarts(const fs::path& entry, const std::string& executable)
     return arguments && arguments->size() == 1 && arguments->front() == executable;
 }
 
-// Writes bytes to path through a temporary file in the same folder, flushed and renamed over it.
-bool WriteAtomically(const fs::path& path, std::string_view bytes)
-{
-    std::random_device random;
-    const fs::path temporary =
-        path.parent_path()
-        / ("." + path.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(random()));
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        done += ok ? static_cast<std::size_t>(n) : 0;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-    }
-    return ok;
-}
-
 } // namespace
 
 std::filesystem::path AutostartEntryPath()
@@ -273,7 +240,7 @@ bool SetAutostart(AutostartAction action, const std::filesystem::path& executabl
         }
         const std::string text = std::string(GroupHeader) + "\nType=Application\nName=Marlune\nExec="
                                  + ExecValueOf(path) + "\nTerminal=false\nX-GNOME-Autostart-enabled=true\n";
-        return WriteAtomically(entry, text);
+        return markup::WriteFileAtomically(entry, text);
     }
     case AutostartAction::Remove:
         return fs::remove(entry, ec) && !ec;

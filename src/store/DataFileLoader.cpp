@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -22,6 +23,7 @@ using markup::MarkupDoc;
 
 constexpr std::string_view GamelistFile = "gamelist.xml";
 constexpr std::string_view DownloadLogFile = "DownLog.xml";
+constexpr std::string_view SettingsFile = "set.xml"; // the name the settings are saved under
 
 // Children of a game, in the order the reader looks for them.
 constexpr std::array<std::u16string_view, 7> GameChildren =
@@ -211,15 +213,11 @@ std::u16string JoinPictures(const std::vector<std::string>& pictures)
 // Editing a parsed document moves the whole text behind each edit, which makes the exit update of a
 // large catalogue quadratic. Instead the edits the document would make (set the content of a
 // laststate, or add one as the last child of its game) are collected as splices of the original
-// text, in document order, and the new text is assembled in one pass. The result is byte for byte
-// what the in-place edits of MarkupDoc give.
+// text, in document order, and made in the file's own bytes in one pass (markup::SpliceFileBytes):
+// the text they give is byte for byte what the in-place edits of MarkupDoc give, and every byte of
+// the file outside them stays as it was, whatever its encoding and whatever decoding it lost.
 
-struct TextSplice
-{
-    std::size_t pos;
-    std::size_t oldLength;
-    std::u16string replacement;
-};
+using TextSplice = markup::TextEdit;
 
 constexpr std::uint32_t StartTagLength(const markup::ElementRecord& r)
 {
@@ -229,6 +227,12 @@ constexpr std::uint32_t StartTagLength(const markup::ElementRecord& r)
 constexpr std::uint32_t EndTagLength(const markup::ElementRecord& r)
 {
     return r.tagLengths >> 22;
+}
+
+// Tag lengths at the top of their bit fields may have been cut: MarkupDoc refuses such edits.
+constexpr bool TagLengthsKnown(const markup::ElementRecord& r)
+{
+    return StartTagLength(r) < 0x3FFFFFu && EndTagLength(r) < 0x3FFu;
 }
 
 bool HasEndTagAt(const std::u16string& text, std::size_t pos)
@@ -241,7 +245,7 @@ bool ContentSplice(const MarkupDoc& doc, std::uint32_t element, std::u16string_v
 {
     const std::u16string& text = doc.GetDocument();
     const markup::ElementRecord r = doc.Element(element);
-    if (r.firstChild != 0 || (r.flags & markup::Unended) != 0) {
+    if (r.firstChild != 0 || (r.flags & markup::Unended) != 0 || !TagLengthsKnown(r)) {
         return false;
     }
     std::u16string escaped = MarkupDoc::EscapeText(value, false);
@@ -271,6 +275,9 @@ bool LastChildSplice(const MarkupDoc& doc,
 {
     const std::u16string& text = doc.GetDocument();
     const markup::ElementRecord p = doc.Element(parent);
+    if (!TagLengthsKnown(p)) {
+        return false;
+    }
     std::u16string tag = u"<" + std::u16string(name) + u">" + MarkupDoc::EscapeText(value, false) + u"</"
                          + std::u16string(name) + u">\r\n";
     const std::size_t startEnd = static_cast<std::size_t>(p.start) + StartTagLength(p);
@@ -295,26 +302,12 @@ bool LastChildSplice(const MarkupDoc& doc,
     return true;
 }
 
-std::u16string ApplySplices(const std::u16string& text, const std::vector<TextSplice>& splices)
-{
-    std::size_t grow = 0;
-    for (const TextSplice& s : splices) {
-        grow += s.replacement.size();
-    }
-    std::u16string out;
-    out.reserve(text.size() + grow);
-    platform::AdviseHugePages(out.data(), out.capacity() * sizeof(char16_t));
-    std::size_t from = 0;
-    for (const TextSplice& s : splices) {
-        out.append(text, from, s.pos - from);
-        out += s.replacement;
-        from = s.pos + s.oldLength;
-    }
-    out.append(text, from, std::u16string::npos);
-    return out;
-}
-
 } // namespace
+
+std::size_t RemoveStaleSaves(const std::filesystem::path& programDir)
+{
+    return markup::RemoveStaleTemporaries(programDir, {GamelistFile, DownloadLogFile, SettingsFile});
+}
 
 std::int64_t LeadingInteger(std::u16string_view text)
 {
@@ -450,18 +443,22 @@ bool DataFileLoader::SaveCatalogueState(std::string_view fileName, const GameCat
     bool saved = false;
     std::error_code ec;
     const fs::file_status status = fs::status(file, ec);
-    std::uint32_t flags = 0;
     if (status.type() == fs::file_type::not_found) {
         // Nothing to update: the program leaves an empty game list behind.
+        std::uint32_t flags = 0;
         saved = markup::SaveFile(&flags, std::u16string_view(), file);
     } else {
         // A file that exists but cannot be read, or is not a well-formed document, is left as it
         // is: writing it back would empty it or could damage its bytes.
+        std::string bytes;
         std::u16string text;
+        markup::FileLayout layout;
         MarkupDoc doc;
-        if (markup::LoadFile(file, text, nullptr, &flags) && doc.SetDocument(text)) {
-            text.clear();
-            text.shrink_to_fit();
+        const bool readable = markup::ReadFileBytes(file, bytes);
+        if (readable) {
+            markup::DecodeFileBytes(bytes, text, nullptr, nullptr, &layout);
+        }
+        if (readable && doc.TakeDocument(std::move(text))) {
             std::vector<TextSplice> splices;
             if (doc.FindElement(u"gamelist")) {
                 while (doc.FindChildElement(u"game")) {
@@ -498,7 +495,14 @@ bool DataFileLoader::SaveCatalogueState(std::string_view fileName, const GameCat
                 end = s.pos + s.oldLength;
                 return false;
             });
-            saved = markup::SaveFile(&flags, ApplySplices(doc.GetDocument(), splices), file);
+            // Only the bytes of the edits change; edits that cannot be placed in the bytes with
+            // certainty leave the file as it is.
+            if (std::optional<std::string> updated =
+                    markup::SpliceFileBytes(bytes, layout, doc.GetDocument(), splices)) {
+                bytes.clear();
+                bytes.shrink_to_fit();
+                saved = markup::WriteFileAtomically(file, *updated);
+            }
         }
     }
     static_cast<void>(SaveDownloadLog(catalogue));

@@ -73,6 +73,11 @@ private:
     std::filesystem::path m_programDir;
 };
 
+// Removes from the program folder the temporary files that saves of gamelist.xml, DownLog.xml and
+// set.xml killed before their end left there (only those, by their exact names). For the start-up,
+// before anything is saved. Returns how many were removed.
+std::size_t RemoveStaleSaves(const std::filesystem::path& programDir);
+
 // Leading decimal integer of a text as the C library reads it (spaces, sign, digits; 0 when none),
 // saturated to the range of int64.
 [[nodiscard]] std::int64_t LeadingInteger(std::u16string_view text);

@@ -218,5 +218,34 @@ TEST(MarkupEdit, InsertingInTheMiddleKeepsTheIndexExact)
     ExpectIndexMatchesText(doc);
 }
 
+TEST(MarkupEdit, EditsAtPlacesTheIndexCannotHoldAreRefused)
+{
+    // An end tag of more than 1,023 units and a start tag of more than 4,194,303 units do not fit
+    // their fields of the record: an edit that needs where they end changes nothing.
+    const std::u16string longEnd = u"<r><n>v</n" + std::u16string(1100, u' ') + u"></r>";
+    MarkupDoc doc;
+    ASSERT_TRUE(doc.SetDocument(longEnd));
+    ASSERT_TRUE(doc.FindChildElement(u"n"));
+    EXPECT_FALSE(doc.SetContent(doc.ChildPos(), u"w"));
+    ASSERT_TRUE(doc.EnterElement());
+    EXPECT_FALSE(doc.AddChildElement(u"x"));
+    EXPECT_EQ(doc.GetDocument(), longEnd);
+    EXPECT_TRUE(doc.SetAttribute(u"k", u"1")); // the start tag is short
+
+    const std::u16string longStart = u"<r><n" + std::u16string(4200000, u' ') + u"/></r>";
+    ASSERT_TRUE(doc.SetDocument(longStart));
+    ASSERT_TRUE(doc.FindChildElement(u"n"));
+    EXPECT_FALSE(doc.SetChildAttribute(u"k", u"1"));
+    EXPECT_FALSE(doc.SetContent(doc.ChildPos(), u"w"));
+    EXPECT_TRUE(doc.GetDocument() == longStart);
+    EXPECT_TRUE(doc.IsWellFormed());
+
+    // Nor is a new tag made that its record could not hold.
+    ASSERT_TRUE(doc.SetDocument(u"<r/>"));
+    ASSERT_TRUE(doc.FindElement());
+    EXPECT_FALSE(doc.AddChildElement(std::u16string(1100, u'n'), u"v"));
+    EXPECT_EQ(doc.GetDocument(), u"<r/>");
+}
+
 } // namespace
 } // namespace markup::test

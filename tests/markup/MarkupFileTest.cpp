@@ -185,7 +185,8 @@ TEST_P(LargeUtf8Files, DecodeAsOneBlock)
                             "\xC0\xAF",
                             "\xED\xA0\x80",
                             "<game id=\"1\" name=\"plain ASCII, longer than sixteen bytes\">"};
-    std::string bytes = GetParam() % 2 == 0 ? "<" : "\xEF\xBB\xBF<";
+    // Declared UTF-8 (by a declaration or a mark): invalid bytes do not make it code page 936.
+    std::string bytes = GetParam() % 2 == 0 ? "<?xml version=\"1.0\" encoding=\"utf-8\"?><" : "\xEF\xBB\xBF<";
     while (bytes.size() < 300000) {
         const std::size_t k = random() % std::size(pieces);
         bytes += k == 9 ? std::string(1, '\0') : std::string(pieces[k]);
@@ -511,6 +512,57 @@ TEST_F(MarkupFiles, GamelistRoundTrip)
         ASSERT_TRUE(back.LeaveElement());
     }
     EXPECT_EQ(count, games);
+}
+
+TEST_F(MarkupFiles, FileWithoutMarkOrDeclarationIsUtf8OnlyWhenItIsValid)
+{
+    // Code page 936 bytes (快乐), with and without "<" first.
+    for (const std::string bytes : {"<a>\xBF\xEC\xC0\xD6</a>", "  <a>\xBF\xEC\xC0\xD6</a>"}) {
+        WriteBytes(m_dir / "old.xml", bytes);
+        std::u16string text;
+        std::u16string notes;
+        ASSERT_TRUE(LoadFile(m_dir / "old.xml", text, &notes));
+        EXPECT_EQ(U8(text), bytes.substr(0, bytes.find('<')) + "<a>快乐</a>") << U8(notes);
+        EXPECT_NE(U8(notes).find("<utf8_detection/>"), std::string::npos);
+    }
+    // Valid UTF-8 behind "<" reads as before, without the detection note; the "read" note keeps the
+    // units read when zero bytes are dropped.
+    WriteBytes(m_dir / "new.xml", std::string("<a>快\0\0</a>", 12));
+    std::u16string text;
+    std::u16string notes;
+    ASSERT_TRUE(LoadFile(m_dir / "new.xml", text, &notes));
+    EXPECT_EQ(U8(text), "<a>快</a>");
+    EXPECT_EQ(U8(notes).find("<utf8_detection/>"), std::string::npos);
+    WriteBytes(m_dir / "new.xml", std::string(" <a>快\0\0</a>", 13));
+    ASSERT_TRUE(LoadFile(m_dir / "new.xml", text, &notes));
+    EXPECT_EQ(U8(notes).rfind("<read encoding=\"UTF-8\" length=\"13\"/><nulls_removed count=\"2\"/>", 0), 0U)
+        << U8(notes);
+}
+
+TEST_F(MarkupFiles, DeclaredEncodingIsUnescaped)
+{
+    EXPECT_EQ(U8(GetDeclaredEncoding(u"<?xml version=\"1.0\" encoding=\"&#x67;bk\"?><a/>")), "gbk");
+    EXPECT_EQ(U8(GetDeclaredEncoding(u"<html><head><meta http-equiv=\"Content&#45;Type\" "
+                                     u"content=\"text/html; charset&#61;gb2312\"></head></html>")),
+              "gb2312");
+}
+
+TEST_F(MarkupFiles, SavesKeepTheModeAndNeverReplaceAReadOnlyFile)
+{
+    MarkupDoc doc;
+    ASSERT_TRUE(doc.SetDocument(u"<new/>"));
+    WriteBytes(m_dir / "set.xml", "<old/>");
+    fs::permissions(m_dir / "set.xml", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(doc.Save(m_dir / "set.xml"));
+    EXPECT_EQ(fs::status(m_dir / "set.xml").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    WriteBytes(m_dir / "gamelist.xml", "<old/>");
+    fs::permissions(m_dir / "gamelist.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(doc.Save(m_dir / "gamelist.xml"));
+    EXPECT_NE(U8(doc.GetResult()).find("n=\"13\""), std::string::npos) << U8(doc.GetResult());
+    EXPECT_EQ(ReadBytes(m_dir / "gamelist.xml"), "<old/>");
+    EXPECT_TRUE(Strays({"set.xml", "gamelist.xml"}).empty());
 }
 
 } // namespace

@@ -312,5 +312,36 @@ TEST(MarkupEscape, ElementAndAttributeForms)
     EXPECT_EQ(U8(MarkupDoc::EscapeText(u"<a & 'b' \"c\">", true)), "&lt;a &amp; &apos;b&apos; &quot;c&quot;&gt;");
 }
 
+TEST(MarkupParse, EndTagsMatchByTheNameRule)
+{
+    // The start tag's name matches an end tag's name that it begins, when the end tag's name ends
+    // there or goes on with "[" or "]".
+    struct Case
+    {
+        const char16_t* text;
+        std::uint32_t flags;
+        bool wellFormed;
+    };
+    const Case cases[] = {
+        {u"<a></a[1]>", 0, true},
+        {u"<a></a]>", 0, true},
+        {u"<a[x></a[x]>", 0, true},
+        {u"<r><a><b></a[2]></r>", 0, false}, // b unended, a closed
+        {u"<a[1]></a>", 0, false},
+        {u"<ab></a[1]>", 0, false},
+        {u"<a></ab>", 0, false},
+        {u"<A></a[1]>", IgnoreCase, true},
+        {u"<A></a[1]>", 0, false},
+    };
+    for (const Case& c : cases) {
+        MarkupDoc doc(c.flags);
+        EXPECT_EQ(doc.SetDocument(c.text), c.wellFormed) << U8(c.text) << " " << U8(doc.GetResult());
+    }
+    MarkupDoc doc;
+    doc.SetDocument(u"<r><a><b></a[2]></r>");
+    EXPECT_EQ(U8(doc.GetResult()), "<unended_start_tag tagname=\"b\" offset=\"6\" offset2=\"9\"/>");
+    EXPECT_EQ(doc.Element(2).length, 13U);
+}
+
 } // namespace
 } // namespace markup::test

@@ -4,6 +4,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "StoreTestSupport.h"
 #include "markup/MarkupDoc.h"
@@ -548,6 +549,81 @@ TEST_F(CatalogueTest, ExitUpdateKeepsTheFilesEncoding)
     EXPECT_EQ(ReadBytes(m_dir / "gamelist.xml"),
               "<?xml version=\"1.0\" encoding=\"gb2312\"?>\r\n<gamelist><game id=\"1\" name=\"\xBF\xEC\xC0\xD6\">"
               "<laststate>2</laststate></game></gamelist>");
+}
+
+TEST_F(CatalogueTest, ExitUpdateChangesNoByteButThoseOfLaststate)
+{
+    // Game 1 has a laststate (0 becomes 4), game 2 is an empty element that gets one (state 1).
+    auto list = [](const std::string& head, const std::string& name, const std::string& one, const std::string& two) {
+        return head + "<gamelist>\r\n<game id=\"1\" name=\"" + name + "\"><laststate>" + one + "</laststate></game>\r\n"
+               + two + "</gamelist>\r\n";
+    };
+    const std::string empty2 = "<game id=\"2\"/>\r\n";
+    const std::string filled2 = "<game id=\"2\">\r\n<laststate>1</laststate>\r\n</game>\r\n";
+    auto utf16 = [](const std::string& text) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : U16(text)) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+        return bytes;
+    };
+    struct Case
+    {
+        const char* what;
+        std::string before;
+        std::string after; // empty: left as it is
+    };
+    const std::string nul("a\0b", 3);
+    const Case cases[] = {
+        {"code page 936 behind '<'",
+         list("", "\xBF\xEC\xC0\xD6", "0", empty2),
+         list("", "\xBF\xEC\xC0\xD6", "4", filled2)},
+        {"unknown encoding declared",
+         list("<?xml version=\"1.0\" encoding=\"x-unknown\"?>", "\xFF\x80\xD6", "0", empty2),
+         list("<?xml version=\"1.0\" encoding=\"x-unknown\"?>", "\xFF\x80\xD6", "4", filled2)},
+        {"zero bytes", list("", nul, "0", empty2), list("", nul, "4", filled2)},
+        {"zero units", utf16(list("", nul, "0", empty2)), utf16(list("", nul, "4", filled2))},
+        {"stateful code page",
+         list("<?xml version=\"1.0\" encoding=\"iso-2022-jp\"?>", "\x1B$BF|K\\\x1B(B", "0", empty2),
+         list("<?xml version=\"1.0\" encoding=\"iso-2022-jp\"?>", "\x1B$BF|K\\\x1B(B", "4", filled2)},
+        {"'<' that is no byte '<'",
+         "<?xml version=\"1.0\" encoding=\"utf-7\"?><gamelist><game id=\"1\">+ADw-laststate>0+ADw-/laststate>"
+         "</game></gamelist>",
+         ""},
+    };
+    GameCatalogue catalogue;
+    catalogue["1"].state = 4;
+    catalogue["2"].state = 1;
+    for (const Case& c : cases) {
+        WriteBytes(m_dir / "gamelist.xml", c.before);
+        EXPECT_EQ(DataFileLoader(0, m_dir).SaveCatalogueState("gamelist.xml", catalogue), !c.after.empty()) << c.what;
+        EXPECT_EQ(ReadBytes(m_dir / "gamelist.xml"), c.after.empty() ? c.before : c.after) << c.what;
+    }
+    EXPECT_EQ(Files(), (std::vector<std::string>{"DownLog.xml", "gamelist.xml"}));
+}
+
+TEST_F(CatalogueTest, StaleTemporariesOfOurSavesAreRemoved)
+{
+    const std::string own = std::to_string(::getpid());
+    for (const std::string name : {".gamelist.xml.tmp123-4-567", ".DownLog.xml.tmp9-0-1", ".set.xml.tmp42-17-999999"}) {
+        WriteBytes(m_dir / name, "stale");
+    }
+    std::vector<std::string> kept = {".gamelist.xml.tmp123-4-",
+                                     ".gamelist.xml.tmp123-4-5x",
+                                     ".gamelist.xml.tmp",
+                                     "gamelist.xml.tmp1-2-3",
+                                     ".other.xml.tmp1-2-3",
+                                     ".gamelist.xml.tmp" + own + "-1-2",
+                                     "gamelist.xml"};
+    for (const std::string& name : kept) {
+        WriteBytes(m_dir / name, "ours or not ours");
+    }
+    std::filesystem::create_directory(m_dir / ".set.xml.tmp1-2-3");
+    kept.push_back(".set.xml.tmp1-2-3");
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(RemoveStaleSaves(m_dir), 3U);
+    EXPECT_EQ(Files(), kept);
 }
 
 // --- Hostile input --------------------------------------------------------------------------------
