@@ -1198,7 +1198,11 @@ void DecodeWhole(std::string_view all,
         docFlags |= start.mark->flag;
         AddNote(&notes, u"bom");
     }
-    layout = FileLayout{offset, start.unit, start.mark != nullptr && start.mark->flag == MarkUtf16Be, encoding};
+    layout = FileLayout{offset,
+                        start.unit,
+                        start.mark != nullptr && start.mark->flag == MarkUtf16Be,
+                        encoding,
+                        start.angle || encoding.empty()};
 
     if (start.unit == 2) {
         const std::size_t units = (all.size() - offset) / 2;
@@ -1601,6 +1605,23 @@ std::optional<std::string> SpliceFileBytes(std::string_view bytes,
         lastEnd = edit.pos + edit.oldLength;
     }
     out.append(bytes.substr(copied));
+
+    // The new bytes must be read the same way: what their start says, and the outcome of the UTF-8
+    // test when that decided. An edit never joins two sequences (its ends touch ASCII), so valid
+    // UTF-8 stays valid; but it may have removed the only bytes that failed the test.
+    const FileStart before = Sniff(bytes.substr(0, 1024));
+    const FileStart after = Sniff(std::string_view(out).substr(0, 1024));
+    if (before.mark != after.mark || before.encoding != after.encoding || before.angle != after.angle) {
+        return std::nullopt;
+    }
+    if (layout.tested && !IsUtf8CodePage(layout.encoding)) {
+        const std::string_view body = std::string_view(out).substr(std::min(out.size(), layout.offset));
+        std::string kept;
+        std::copy_if(body.begin(), body.end(), std::back_inserter(kept), [](char c) { return c != '\0'; });
+        if (LooksLikeUtf8(kept)) {
+            return std::nullopt;
+        }
+    }
 
     // Bytes that our own decoders read (UTF-8, UTF-16) need no proof. Others are read back and must
     // give the edited text: a stateful code page (ISO-2022, HZ, UTF-7) could shift what an

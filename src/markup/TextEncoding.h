@@ -27,6 +27,7 @@ struct FileLayout
     std::size_t unit = 1;    // bytes per unit: 2 for UTF-16 (after a mark), else 1
     bool bigEndian = false;  // UTF-16 big-endian
     std::u16string encoding; // what 8-bit bytes were decoded from ("" is code page 0)
+    bool tested = false;     // no mark or declaration said it: the UTF-8 test decided
 };
 
 // One change of a text: oldLength units at pos replaced.
