@@ -22,8 +22,13 @@ bool ProcessGone(pid_t pid)
     if (kill(pid, 0) != 0) {
         return true;
     }
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string stat;
+    try {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+        stat.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::ios_base::failure&) {
+        return true; // the process went away while its stat was read
+    }
     std::size_t close = stat.rfind(')');
     return close == std::string::npos || stat[close + 2] == 'Z';
 }
