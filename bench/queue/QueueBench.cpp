@@ -87,7 +87,8 @@ bool MakePackages()
     std::error_code error;
     bool present = true;
     for (int i = 0; i < Games; ++i) {
-        present = present && fs::file_size(ServedPackage(FirstId + i), error) > static_cast<std::uintmax_t>(DataBytes);
+        const std::uintmax_t size = fs::file_size(ServedPackage(FirstId + i), error);
+        present = present && !error && size > static_cast<std::uintmax_t>(DataBytes);
     }
     if (present) {
         return true;
@@ -165,11 +166,14 @@ double RunWindow(const views::SkinTheme& theme, const views::UiTexts& texts, con
         QEventLoop loop;
         QTimer check;
         bool done = false;
+        bool held = false;
         QObject::connect(&check, &QTimer::timeout, [&] {
             done = std::all_of(stores.catalogue.begin(), stores.catalogue.end(), [](const auto& entry) {
                 return entry.second.state == store::game_state::Downloaded;
             });
-            if (done || Clock::now() - started > std::chrono::minutes(10)) {
+            held = held || window.Downloads() > 0;
+            const bool failed = held && window.Downloads() == 0 && !done; // ended without completing
+            if (done || failed || Clock::now() - started > std::chrono::minutes(10)) {
                 loop.quit();
             }
         });
@@ -230,6 +234,7 @@ int main(int argc, char** argv)
             rounds = std::max(1, std::atoi(argv[i]));
         }
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
     QApplication application(qtArgc, argv);

@@ -438,6 +438,12 @@ void CZandor_ClientDlg::OnCommandResult(const platform::Message& message)
     Apply(m_queue->Result(id, LoWord(message.wParam), message.lParam, ListStateOf(id)));
 }
 
+QRect CZandor_ClientDlg::StatusArea() const
+{
+    // The count and the speed of the status line, drawn from (w - 290, h - 20).
+    return {width() - 300, height() - 30, 300, 30};
+}
+
 queue::ListState CZandor_ClientDlg::ListStateOf(int gameId) const
 {
     return queue::ListState{m_nav.Online(), m_list->Contains(gameId)};
@@ -469,7 +475,7 @@ void CZandor_ClientDlg::Apply(const queue::Effects& effects)
         m_navigation->ShowStatus(views::NavigationBar::SpeedStatus, std::to_string(*effects.statusSpeed));
     }
     if (effects.statusCount || effects.statusSpeed) {
-        update();
+        update(StatusArea());
     }
     if (effects.notice != queue::Notice::None) {
         const int answer = ShowNotice(effects.notice);

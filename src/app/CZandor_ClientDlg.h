@@ -180,6 +180,7 @@ private:
     void Refill(queue::ListRefill refill);
     int ShowNotice(queue::Notice notice);
     queue::ListState ListStateOf(int gameId) const;
+    QRect StatusArea() const;
     void UpdateTabCounts();
     void PlaceChildren(int w, int h);
     void OpenDownloadManager();
