@@ -28,6 +28,8 @@
 #include "store/Stores.h"
 #include "transfer/DownControlThread.h"
 #include "transfer/Http.h"
+#include "views/CheckDetialDlg.h"
+#include "views/GameSetDlg.h"
 #include "views/GameSummaryCard.h"
 #include "views/InfoScreen.h"
 #include "views/ListDlg.h"
@@ -604,13 +606,26 @@ void CZandor_ClientDlg::BuildNavigation()
 
 void CZandor_ClientDlg::OpenDownloadManager()
 {
-    // Empty: the download manager window comes later; while it runs it is tracked with
-    // TrackDownloadManager.
+    if (m_downloadManager || m_settingsWindow || m_ended) {
+        return;
+    }
+    // Kept while it runs, so that the download results and progress reach it and the quit
+    // routine knows it is open.
+    views::CheckDetialDlg manager(m_stores, m_theme, m_texts, m_programDir, Handle(), this);
+    TrackDownloadManager(&manager);
+    manager.Run();
+    TrackDownloadManager(nullptr);
 }
 
 void CZandor_ClientDlg::OpenSettingsWindow()
 {
-    // Empty: the settings window comes later; while it runs it is tracked with TrackSettingsWindow.
+    if (m_downloadManager || m_settingsWindow || m_ended) {
+        return;
+    }
+    views::GameSetDlg settings(m_stores.settings, m_theme, m_texts, m_programDir, this);
+    TrackSettingsWindow(&settings);
+    settings.Run();
+    TrackSettingsWindow(nullptr);
 }
 
 void CZandor_ClientDlg::Search()

@@ -104,6 +104,8 @@ public:
     // program while either is open, and the external close request ends their runs first.
     void TrackDownloadManager(QWidget* window) { m_downloadManager = window; }
     void TrackSettingsWindow(QWidget* window) { m_settingsWindow = window; }
+    QWidget* DownloadManager() const { return m_downloadManager.data(); }
+    QWidget* SettingsWindow() const { return m_settingsWindow.data(); }
 
     // State for inspection.
     bool IsMaximised() const { return m_maximised; }

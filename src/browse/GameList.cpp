@@ -82,18 +82,36 @@ std::span<const int> GameList::Page(int page) const
     return std::span<const int>(m_games).subspan(first, count);
 }
 
-std::optional<int> GameList::Target(int request) const
+std::optional<int> PageTarget(int request, int current, int pageCount)
 {
     int page = request;
     if (request == PreviousPage) {
-        page = m_current - 1;
+        page = current - 1;
     } else if (request == NextPage) {
-        page = m_current + 1;
+        page = current + 1;
     }
-    if (page < 0 || page >= m_pageCount || page == m_current) {
+    if (page < 0 || page >= pageCount || page == current) {
         return std::nullopt;
     }
     return page;
+}
+
+std::optional<int> ButtonPageOf(int k, int current, int pageCount)
+{
+    constexpr int Buttons = 5;
+    if (k < 0 || k >= Buttons) {
+        return std::nullopt;
+    }
+    const int page = PageButtonStart(current, pageCount) + k;
+    if (page >= pageCount) {
+        return std::nullopt;
+    }
+    return page;
+}
+
+std::optional<int> GameList::Target(int request) const
+{
+    return PageTarget(request, m_current, m_pageCount);
 }
 
 void GameList::SetCurrentPage(int page)
@@ -105,14 +123,7 @@ void GameList::SetCurrentPage(int page)
 
 std::optional<int> GameList::ButtonPage(int k) const
 {
-    if (k < 0 || k >= PageButtons) {
-        return std::nullopt;
-    }
-    const int page = PageButtonStart(m_current, m_pageCount) + k;
-    if (page >= m_pageCount) {
-        return std::nullopt;
-    }
-    return page;
+    return ButtonPageOf(k, m_current, m_pageCount);
 }
 
 } // namespace browse

@@ -65,6 +65,13 @@ int PageButtonStart(int current, int pageCount);
 constexpr int PreviousPage = -2;
 constexpr int NextPage = -1;
 
+// The page a go-to-page request leads to (PreviousPage, NextPage or a page number, from 0) from
+// the current page; nullopt when it leads nowhere: already there, before the first or after the
+// last page, no pages.
+std::optional<int> PageTarget(int request, int current, int pageCount);
+// The page of page button k (0-4) for the current page, or nullopt when that button is hidden.
+std::optional<int> ButtonPageOf(int k, int current, int pageCount);
+
 class GameList
 {
 public:

@@ -314,6 +314,11 @@ std::int64_t LeadingInteger(std::u16string_view text)
     return ParseLeadingInteger(text);
 }
 
+std::int64_t LeadingInteger(std::string_view text)
+{
+    return ParseLeadingInteger(text);
+}
+
 DataFileLoader::DataFileLoader(platform::WindowHandle notify, std::filesystem::path programDir)
     : m_notify(notify)
     , m_programDir(std::move(programDir))

@@ -81,5 +81,6 @@ std::size_t RemoveStaleSaves(const std::filesystem::path& programDir);
 // Leading decimal integer of a text as the C library reads it (spaces, sign, digits; 0 when none),
 // saturated to the range of int64.
 [[nodiscard]] std::int64_t LeadingInteger(std::u16string_view text);
+[[nodiscard]] std::int64_t LeadingInteger(std::string_view text);
 
 } // namespace store

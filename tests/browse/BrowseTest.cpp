@@ -9,6 +9,7 @@
 
 #include "browse/DownloadDate.h"
 #include "browse/GameList.h"
+#include "browse/ManagerLists.h"
 #include "browse/Navigator.h"
 
 namespace browse {
@@ -301,6 +302,132 @@ TEST(Navigator, FollowsTheMessagesOfTheBarsAndColumns)
     EXPECT_EQ(nav.ChooseCategory(99), 42);
     EXPECT_FALSE(nav.ChooseSubCategory(tree, 42, 19)) << "a late report of the old column";
     EXPECT_EQ(nav.SubCategory(), 19);
+}
+
+
+// --- the download manager's pages ---
+
+TEST(DownedList, TheGamesOfAStateByIdTenAPage)
+{
+    std::vector<Game> games;
+    for (int id = 1; id <= 25; ++id) {
+        games.emplace_back(std::to_string(id), id <= 11 ? state::Downloaded : state::Recycled);
+    }
+    games.emplace_back("007", state::Downloaded);   // no message carries it
+    games.emplace_back("70000", state::Downloaded); // nor this one
+    GameCatalogue catalogue = Catalogue(games);
+    const struct
+    {
+        int state;
+        int count;
+        int pages;
+        std::vector<int> lastPage;
+    } cases[] = {
+        {state::Downloaded, 11, 2, {11}},
+        {state::Recycled, 14, 2, {22, 23, 24, 25}},
+        {state::Paused, 0, 0, {}},
+    };
+    for (const auto& c : cases) {
+        DownedList list;
+        EXPECT_EQ(list.Fill(catalogue, c.state, false), c.count);
+        EXPECT_EQ(list.PageCount(), c.pages);
+        const std::span<const int> last = list.Page(c.pages - 1);
+        EXPECT_EQ(std::vector<int>(last.begin(), last.end()), c.lastPage) << c.state;
+    }
+    for (int id = 2; id <= 11; ++id) {
+        catalogue.at(std::to_string(id)).state = state::NotDownloaded;
+    }
+    DownedList list;
+    list.Fill(catalogue, state::Downloaded, false);
+    EXPECT_EQ(list.PageCount(), 1) << "ten games make one page";
+    EXPECT_EQ(list.Games(), std::vector<int>{1});
+
+    // A kept page stays while it exists.
+    list.Fill(catalogue, state::Recycled, false);
+    list.SetCurrentPage(1);
+    EXPECT_EQ(list.Fill(catalogue, state::Recycled, true), 14);
+    EXPECT_EQ(list.CurrentPage(), 1);
+    for (int id = 12; id <= 21; ++id) {
+        catalogue.at(std::to_string(id)).state = state::Downloaded;
+    }
+    list.Fill(catalogue, state::Recycled, true);
+    EXPECT_EQ(list.CurrentPage(), 0) << "page 1 is gone";
+}
+
+TEST(DownedList, PageButtonsComeBackWhenThePagesGrowAgain)
+{
+    GameCatalogue catalogue;
+    const auto fill = [&](int games) {
+        catalogue = Catalogue({});
+        for (int id = 1; id <= games; ++id) {
+            catalogue[std::to_string(id)].state = state::Downloaded;
+        }
+        DownedList list;
+        list.Fill(catalogue, state::Downloaded, false);
+        std::vector<int> shown;
+        for (int k = 0; k < DownedList::PageButtons; ++k) {
+            if (const std::optional<int> page = list.ButtonPage(k)) {
+                shown.push_back(*page);
+            }
+        }
+        return shown;
+    };
+    EXPECT_EQ(fill(35), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(fill(11), (std::vector<int>{0, 1}));
+    EXPECT_EQ(fill(0), std::vector<int>{});
+    EXPECT_EQ(fill(60), (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+TEST(DownloadRows, SizesCountInMegabytes)
+{
+    const std::string nines(400, '9');
+    const struct
+    {
+        const char* text;
+        double megabytes;
+    } cases[] = {
+        {"12.5M", 12.5},   {" 12.5m ", 12.5}, {"800K", 800.0 / 1024}, {"800 kb", 800.0 / 1024},
+        {"1G", 1024},      {"1.5g", 1536},    {"123", 123},           {"", 0},
+        {"abc", 0},        {"M", 0},          {"-5M", 0},             {"nan", 0},
+        {"inf", 0},        {"1e400M", 1},     {nines.c_str(), 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(SizeInMegabytes(c.text), c.megabytes) << c.text;
+    }
+}
+
+TEST(DownloadRows, RowsInIdOrderFromReportsAndResults)
+{
+    GameCatalogue catalogue = Catalogue({{"7", state::Downloading, "七"}, {"3", state::Paused, "三"}, {"9"}});
+    catalogue.at("7").size = "800K";
+    catalogue.at("3").size = "12.5M";
+    catalogue.at("9").size = "junk";
+    using platform::PackWords;
+    DownloadRows rows;
+    // The direct report: a running and a paused download, the larger id first.
+    EXPECT_EQ(rows.Progress(catalogue, PackWords(7, 0), PackWords(40, 35)), RowChange::Added);
+    EXPECT_EQ(rows.Progress(catalogue, PackWords(3, 0), PackWords(10, 0)), RowChange::Added);
+    EXPECT_EQ(rows.Progress(catalogue, PackWords(0, 2), PackWords(25, 35)), RowChange::None) << "the summary";
+    EXPECT_EQ(rows.Progress(catalogue, PackWords(5, 0), 0), RowChange::None) << "not in the catalogue";
+    EXPECT_EQ(rows.Position(3), 0);
+    EXPECT_EQ(rows.Position(7), 1);
+    EXPECT_EQ(rows.Find(3)->state, DownloadRow::Paused);
+    EXPECT_EQ(rows.Find(7)->state, DownloadRow::Running);
+    EXPECT_DOUBLE_EQ(rows.TotalMegabytes(), 12.5 + 800.0 / 1024);
+
+    EXPECT_EQ(rows.Result(catalogue, 7, DownloadRows::ResultPaused), RowChange::Updated);
+    EXPECT_EQ(rows.Find(7)->state, DownloadRow::Paused);
+    EXPECT_EQ(rows.Find(7)->speed, 0);
+    EXPECT_EQ(rows.Progress(catalogue, PackWords(7, 0), PackWords(41, 20)), RowChange::Updated);
+    EXPECT_EQ(rows.Find(7)->state, DownloadRow::Running);
+    EXPECT_EQ(rows.Find(7)->percent, 41);
+
+    EXPECT_EQ(rows.Result(catalogue, 9, DownloadRows::ResultRemoved), RowChange::None);
+    EXPECT_EQ(rows.Result(catalogue, 9, DownloadRows::ResultContinued), RowChange::Added);
+    EXPECT_DOUBLE_EQ(rows.TotalMegabytes(), 12.5 + 800.0 / 1024) << "a size that is no number counts 0";
+    EXPECT_EQ(rows.Result(catalogue, 3, DownloadRows::ResultRemoved), RowChange::Removed);
+    EXPECT_EQ(rows.Count(), 2);
+    EXPECT_EQ(rows.Position(7), 0);
 }
 
 } // namespace

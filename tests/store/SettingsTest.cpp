@@ -9,6 +9,7 @@
 #include "store/BoxSettings.h"
 #include "store/DataFileLoader.h"
 #include "store/DownloadLog.h"
+#include "store/SettingsForm.h"
 
 namespace store::test {
 namespace {
@@ -367,6 +368,77 @@ TEST_F(AutostartTest, RunningExecutableByDefault)
     EXPECT_TRUE(SetAutostart(AutostartAction::Query, std::filesystem::read_symlink("/proc/self/exe")));
     EXPECT_FALSE(SetAutostart(AutostartAction::Query, "/usr/bin/true"));
     EXPECT_TRUE(SetAutostart(AutostartAction::Remove));
+}
+
+} // namespace
+} // namespace store::test
+
+// --- The settings window's form -----------------------------------------------------------------
+
+namespace store::test {
+namespace {
+
+TEST(SettingsForm, MaxnumIsRefusedEmptyOrOutsideOneToTen)
+{
+    const struct
+    {
+        const char* typed;
+        MaxnumCheck check;
+        std::int32_t value;
+    } cases[] = {
+        {"", MaxnumCheck::Empty, 0},          {"0", MaxnumCheck::OutOfRange, 0},
+        {"11", MaxnumCheck::OutOfRange, 0},   {"abc", MaxnumCheck::OutOfRange, 0},
+        {"-3", MaxnumCheck::OutOfRange, 0},   {" ", MaxnumCheck::OutOfRange, 0},
+        {"99999999999", MaxnumCheck::OutOfRange, 0},
+        {"1", MaxnumCheck::Valid, 1},         {"10", MaxnumCheck::Valid, 10},
+        {" 7", MaxnumCheck::Valid, 7},        {"3台", MaxnumCheck::Valid, 3},
+    };
+    for (const auto& c : cases) {
+        std::int32_t value = 0;
+        EXPECT_EQ(CheckMaxDownloads(c.typed, &value), c.check) << c.typed;
+        EXPECT_EQ(value, c.value) << c.typed;
+    }
+}
+
+// Each tab applies its own options and leaves every other field as it was.
+TEST(SettingsForm, ATabAppliesOnlyItsOwnOptions)
+{
+    BoxSettings before;
+    before.maxnum = 4;
+    SettingsForm form = SettingsForm::Of(before, false);
+    EXPECT_EQ(form.maxnum, "4");
+    form.startWithSession = true;
+    form.closeToTray = false;
+    form.resumeUnfinished = true;
+    form.maxnum = "9";
+    form.shortcut = true;
+    form.autogame = true;
+    const struct
+    {
+        SettingsTab tab;
+        SettingsValues expected;
+        std::optional<AutostartAction> autostart;
+    } cases[] = {
+        {SettingsTab::General, {false, 4, true, false, false, false}, AutostartAction::Add},
+        {SettingsTab::Download, {true, 9, false, true, false, false}, std::nullopt},
+        {SettingsTab::Game, {false, 4, false, true, true, true}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        BoxSettings settings = before;
+        const TabApplied applied = ApplySettingsTab(form, c.tab, settings);
+        EXPECT_TRUE(applied.Applied());
+        EXPECT_EQ(ValuesOf(settings), c.expected) << static_cast<int>(c.tab);
+        EXPECT_EQ(applied.autostart, c.autostart);
+    }
+    form.startWithSession = false;
+    BoxSettings settings = before;
+    EXPECT_EQ(ApplySettingsTab(form, SettingsTab::General, settings).autostart, AutostartAction::Remove);
+
+    // A refused maximum changes nothing of its tab.
+    form.maxnum = "0";
+    settings = before;
+    EXPECT_EQ(ApplySettingsTab(form, SettingsTab::Download, settings).maxnum, MaxnumCheck::OutOfRange);
+    EXPECT_EQ(ValuesOf(settings), ValuesOf(before));
 }
 
 } // namespace
