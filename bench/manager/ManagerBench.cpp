@@ -72,8 +72,24 @@ void Report(const char* what, const std::vector<double>& runs, double goal)
 // Every other game downloaded (10,000), a few in the recycle bin.
 void Generate(store::Stores& stores)
 {
-    static const char* const words[] = {"疯狂", "超级", "梦幻", "快乐", "神秘", "极速", "可爱", "传奇", "魔法",
-                                        "赛车", "农场", "餐厅", "泡泡龙", "连连看", "射击", "弹球", "三国", "足球"};
+    static const char* const words[] = {"疯狂",
+                                        "超级",
+                                        "梦幻",
+                                        "快乐",
+                                        "神秘",
+                                        "极速",
+                                        "可爱",
+                                        "传奇",
+                                        "魔法",
+                                        "赛车",
+                                        "农场",
+                                        "餐厅",
+                                        "泡泡龙",
+                                        "连连看",
+                                        "射击",
+                                        "弹球",
+                                        "三国",
+                                        "足球"};
     std::mt19937 rng(2010);
     for (int id = 1; id <= Games; ++id) {
         store::GameRecord record;

@@ -135,8 +135,7 @@ DownloadRow* DownloadRows::Add(const store::GameCatalogue& catalogue, int id, in
     row.speed = speed;
     row.percent = percent;
     // A transfer still contacting the server runs as much as one that receives.
-    const bool running =
-        game.state == store::game_state::Downloading || game.state == store::game_state::Contacting;
+    const bool running = game.state == store::game_state::Downloading || game.state == store::game_state::Contacting;
     row.state = running ? DownloadRow::Running : DownloadRow::Paused;
     return &m_rows.insert_or_assign(id, std::move(row)).first->second;
 }

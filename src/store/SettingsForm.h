@@ -54,7 +54,7 @@ struct SettingsForm
 
 struct TabApplied
 {
-    MaxnumCheck maxnum = MaxnumCheck::Valid;        // not Valid: nothing was changed
+    MaxnumCheck maxnum = MaxnumCheck::Valid;  // not Valid: nothing was changed
     std::optional<AutostartAction> autostart; // the general tab: add or remove the entry
     bool Applied() const { return maxnum == MaxnumCheck::Valid; }
 };

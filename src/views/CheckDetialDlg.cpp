@@ -29,8 +29,8 @@ constexpr int ClosePicture = 311;
 constexpr int TabPicture = 332;
 // UiTexts entries.
 constexpr int CloseTip = 3;
-constexpr int TitleText = 31;     // "Marlune-下载管理"
-constexpr int FirstTabText = 32;  // "正在下载", "已下载", "垃圾箱"
+constexpr int TitleText = 31;    // "Marlune-下载管理"
+constexpr int FirstTabText = 32; // "正在下载", "已下载", "垃圾箱"
 // The pages' place.
 constexpr int PageX = 117;
 constexpr int PageY = 25;
@@ -89,8 +89,8 @@ CheckDetialDlg::CheckDetialDlg(store::Stores& stores,
     m_downed =
         new DownedDlg(stores, m_theme, m_texts, programDir, mainWindow, DownedDlg::DownloadedMode, Handle(), this);
     m_recycle = new DownedDlg(stores, m_theme, m_texts, programDir, mainWindow, DownedDlg::RecycleMode, Handle(), this);
-    for (QWidget* page : {static_cast<QWidget*>(m_downing), static_cast<QWidget*>(m_downed),
-                          static_cast<QWidget*>(m_recycle)}) {
+    for (QWidget* page :
+         {static_cast<QWidget*>(m_downing), static_cast<QWidget*>(m_downed), static_cast<QWidget*>(m_recycle)}) {
         page->setGeometry(PageX, PageY, DowningDlg::Width, DowningDlg::Height);
         page->hide();
     }

@@ -100,9 +100,8 @@ DownedDlg::DownedDlg(store::Stores& stores,
     const QString name = recycle ? QStringLiteral("recycle.") : QStringLiteral("downed.");
 
     const TextStyle& title = m_theme.Style(TitleStyle);
-    const QString titleFormat = QStringLiteral("/c=%1,font,font,font_face=%2,font_height=%3/%4")
-                                    .arg(Hex(title.colour), face)
-                                    .arg(title.height);
+    const QString titleFormat =
+        QStringLiteral("/c=%1,font,font,font_face=%2,font_height=%3/%4").arg(Hex(title.colour), face).arg(title.height);
     m_title->Format(
         titleFormat.arg(MarkupText(m_texts.At(recycle ? RecycleText : DownloadedText) + m_texts.At(TotalText))));
     m_unit->Format(titleFormat.arg(MarkupText(m_texts.At(GamesUnit))));
@@ -204,13 +203,13 @@ void DownedDlg::Fill(bool reset)
     ClearRows();
     const int games = m_list.Fill(m_stores.catalogue, m_mode, !reset);
     // Selections of games that left the list go with them.
-    std::erase_if(m_selected, [this](int id) {
-        return !std::binary_search(m_list.Games().begin(), m_list.Games().end(), id);
-    });
+    std::erase_if(m_selected,
+                  [this](int id) { return !std::binary_search(m_list.Games().begin(), m_list.Games().end(), id); });
     PostManager(PackWords(static_cast<std::uint32_t>(m_mode), static_cast<std::uint32_t>(games)));
 
-    const int canvasWidth = static_cast<int>(std::min<long long>(
-        static_cast<long long>(std::max(1, m_list.PageCount())) * PagePitch + CanvasSlack, MaxCanvasWidth));
+    const int canvasWidth = static_cast<int>(
+        std::min<long long>(static_cast<long long>(std::max(1, m_list.PageCount())) * PagePitch + CanvasSlack,
+                            MaxCanvasWidth));
     m_panel->Attach(this, 0, FirstRowY - CanvasSlack, canvasWidth, CanvasHeight);
     ShowPage(false, m_list.CurrentPage());
     // With no page to show the page buttons and select-all are reset here.

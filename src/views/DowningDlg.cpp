@@ -211,9 +211,8 @@ void DowningDlg::MakeRow(int id)
                            .arg(NameWidth)
                            .arg(MarkupText(row->name)));
     const auto button = [&](skin::RichText& text, int picture, int tip, std::uint32_t action) {
-        text.Format(QStringLiteral("/a,p5=%1,linkt='%2'/")
-                        .arg(m_theme.PictureId(picture))
-                        .arg(QuotedValue(m_texts.At(tip))));
+        text.Format(
+            QStringLiteral("/a,p5=%1,linkt='%2'/").arg(m_theme.PictureId(picture)).arg(QuotedValue(m_texts.At(tip))));
         const std::uint32_t packed = PackWords(static_cast<std::uint32_t>(id), action);
         text.BindClick(0, [this, packed](int) { OnButton(packed); });
     };

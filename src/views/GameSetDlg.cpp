@@ -255,8 +255,9 @@ void GameSetDlg::OnApply(int value)
     const store::TabApplied applied =
         store::ApplySettingsTab(m_form, static_cast<store::SettingsTab>(m_shown), m_settings);
     if (applied.maxnum != store::MaxnumCheck::Valid) {
-        const QString text = applied.maxnum == store::MaxnumCheck::Empty ? QStringLiteral("下载个数不能为空！")
-                                                                         : QStringLiteral("最大下载个数必须在1到10之间！");
+        const QString text = applied.maxnum == store::MaxnumCheck::Empty
+                                 ? QStringLiteral("下载个数不能为空！")
+                                 : QStringLiteral("最大下载个数必须在1到10之间！");
         MsgBox::Ask(QStringLiteral("Marlune"), text, 0, m_theme, m_texts, this);
         m_maxnum->setFocus();
         return;

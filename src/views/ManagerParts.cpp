@@ -35,15 +35,15 @@ QImage PanelBackground(const SkinTheme& theme, int w, int h)
         QRect target;
     };
     const Piece pieces[] = {
-        {{0, 0, 116, 25}, {0, 0, 116, 25}},               // top left
-        {{118, 0, 5, 25}, {w - 5, 0, 5, 25}},             // top right
-        {{0, 50, 116, 7}, {0, h - 7, 116, 7}},            // bottom left
-        {{118, 50, 5, 7}, {w - 5, h - 7, 5, 7}},          // bottom right
-        {{116, 0, 1, 25}, {116, 0, w - 121, 25}},         // top edge
-        {{116, 50, 1, 7}, {116, h - 7, w - 121, 7}},      // bottom edge
-        {{0, 25, 116, 25}, {0, 25, 116, h - 32}},         // left column
-        {{118, 25, 5, 25}, {w - 5, 25, 5, h - 32}},       // right edge
-        {{116, 50, 1, 1}, {116, 25, w - 120, h - 32}},    // centre
+        {{0, 0, 116, 25}, {0, 0, 116, 25}},            // top left
+        {{118, 0, 5, 25}, {w - 5, 0, 5, 25}},          // top right
+        {{0, 50, 116, 7}, {0, h - 7, 116, 7}},         // bottom left
+        {{118, 50, 5, 7}, {w - 5, h - 7, 5, 7}},       // bottom right
+        {{116, 0, 1, 25}, {116, 0, w - 121, 25}},      // top edge
+        {{116, 50, 1, 7}, {116, h - 7, w - 121, 7}},   // bottom edge
+        {{0, 25, 116, 25}, {0, 25, 116, h - 32}},      // left column
+        {{118, 25, 5, 25}, {w - 5, 25, 5, h - 32}},    // right edge
+        {{116, 50, 1, 1}, {116, 25, w - 120, h - 32}}, // centre
     };
     QPainter painter(&image);
     for (const Piece& piece : pieces) {

@@ -148,7 +148,9 @@ protected:
         ASSERT_TRUE(WaitFor(
             [&] {
                 if (!chosen()) {
-                    m_window->Post(platform::msg::GameChosen, platform::PackWords(static_cast<std::uint32_t>(id), 0), 0);
+                    m_window->Post(platform::msg::GameChosen,
+                                   platform::PackWords(static_cast<std::uint32_t>(id), 0),
+                                   0);
                     Settle(m_window.get());
                 }
                 return chosen();
@@ -209,8 +211,8 @@ TEST_F(ManagerTest, TwoDownloadsPausedContinuedAndRemovedInTheManager)
     Open(games, true);
     Download(second);
     Download(first);
-    ASSERT_TRUE(WaitFor([&] { return State(first) == st::Downloading && State(second) == st::Downloading; },
-                        m_window.get()));
+    ASSERT_TRUE(
+        WaitFor([&] { return State(first) == st::Downloading && State(second) == st::Downloading; }, m_window.get()));
     const double firstSize = browse::SizeInMegabytes(m_stores.catalogue.at(std::to_string(first)).size);
     const double secondSize = browse::SizeInMegabytes(m_stores.catalogue.at(std::to_string(second)).size);
 
@@ -267,8 +269,8 @@ TEST_F(ManagerTest, DownloadedGamesArePlayedRecycledAndDeletedForGood)
     Open({played, removed});
     Download(played);
     Download(removed);
-    ASSERT_TRUE(WaitFor([&] { return State(played) == st::Downloaded && State(removed) == st::Downloaded; },
-                        m_window.get()));
+    ASSERT_TRUE(
+        WaitFor([&] { return State(played) == st::Downloaded && State(removed) == st::Downloaded; }, m_window.get()));
     const fs::path folder = m_folder.Path() / "game" / std::to_string(removed);
     const fs::path package = m_folder.Path() / "download" / (std::to_string(removed) + ".zip");
     ASSERT_TRUE(fs::is_directory(folder));
@@ -287,7 +289,8 @@ TEST_F(ManagerTest, DownloadedGamesArePlayedRecycledAndDeletedForGood)
                 return app_test::ReadFile(m_folder.Path() / "games.log").find(std::to_string(played) + "\t")
                        != std::string::npos;
             },
-            &manager, 10000))
+            &manager,
+            10000))
             << "the game did not start";
 
         Click(&downed, downed.RowAt(0, 1 - playedRow)->name.get());

@@ -359,6 +359,51 @@ INSTANTIATE_TEST_SUITE_P(Requests,
                              return std::string(info.param == CloseBy::Terminate ? "Sigterm" : "SocketLine");
                          });
 
+// SIGTERM while the download manager or the settings window is open (each opened by its click)
+// ends that window's run and the program, with the state saved.
+class CloseWithAWindowOpen
+    : public StartupTest
+    , public ::testing::WithParamInterface<bool>
+{};
+
+TEST_P(CloseWithAWindowOpen, EndsTheWindowAndTheProgram)
+{
+    const bool manager = GetParam();
+    m_folder.CopyIn(app_test::SkinFile());
+    AppOptions options = Options();
+    options.startLoader = &QuickLoader;
+    QString shownTitle;
+    options.mainWindowCreated = [&](CZandor_ClientDlg& window) {
+        views::ModalRunner::Instance().SetShownObserver([&](QWidget* shown) {
+            shownTitle = shown->windowTitle();
+            QTimer::singleShot(0, shown, [] { std::raise(SIGTERM); });
+        });
+        QTimer::singleShot(0, &window, [&window, manager] {
+            views_test::Paint(&window);
+            views_test::ClickAnchor(&window, manager ? window.Navigation().DetailsLinkText() : window.SettingsButton());
+        });
+        QTimer::singleShot(10000, &window, [&window] {
+            ADD_FAILURE() << "the program kept running";
+            views::ModalRunner::Instance().EndAll(views::ModalRunner::Cancel);
+            window.EndRun(0);
+        });
+    };
+    views::ModalRunner::Instance().ClearHistory();
+    CZandor_ClientApp program(std::move(options));
+    EXPECT_EQ(program.Run(), Outcome::Ran);
+    views::ModalRunner::Instance().SetShownObserver(nullptr);
+    EXPECT_EQ(shownTitle, manager ? QStringLiteral("下载管理") : QStringLiteral("设置"));
+    const auto& history = views::ModalRunner::Instance().History();
+    ASSERT_FALSE(history.empty());
+    EXPECT_EQ(history.back().title, shownTitle);
+    EXPECT_EQ(history.back().result, views::ModalRunner::Ok);
+    EXPECT_TRUE(std::filesystem::exists(m_folder.Path() / "gamelist.xml")) << "the exit update did not run";
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, CloseWithAWindowOpen, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "DownloadManager" : "Settings");
+});
+
 // Read the base address that the catalogue_server fixture wrote.
 std::string ServerBase()
 {

@@ -304,7 +304,6 @@ TEST(Navigator, FollowsTheMessagesOfTheBarsAndColumns)
     EXPECT_EQ(nav.SubCategory(), 19);
 }
 
-
 // --- the download manager's pages ---
 
 TEST(DownedList, TheGamesOfAStateByIdTenAPage)
@@ -386,10 +385,21 @@ TEST(DownloadRows, SizesCountInMegabytes)
         const char* text;
         double megabytes;
     } cases[] = {
-        {"12.5M", 12.5},   {" 12.5m ", 12.5}, {"800K", 800.0 / 1024}, {"800 kb", 800.0 / 1024},
-        {"1G", 1024},      {"1.5g", 1536},    {"123", 123},           {"", 0},
-        {"abc", 0},        {"M", 0},          {"-5M", 0},             {"nan", 0},
-        {"inf", 0},        {"1e400M", 1},     {nines.c_str(), 0},
+        {"12.5M", 12.5},
+        {" 12.5m ", 12.5},
+        {"800K", 800.0 / 1024},
+        {"800 kb", 800.0 / 1024},
+        {"1G", 1024},
+        {"1.5g", 1536},
+        {"123", 123},
+        {"", 0},
+        {"abc", 0},
+        {"M", 0},
+        {"-5M", 0},
+        {"nan", 0},
+        {"inf", 0},
+        {"1e400M", 1},
+        {nines.c_str(), 0},
     };
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(SizeInMegabytes(c.text), c.megabytes) << c.text;

@@ -386,12 +386,17 @@ TEST(SettingsForm, MaxnumIsRefusedEmptyOrOutsideOneToTen)
         MaxnumCheck check;
         std::int32_t value;
     } cases[] = {
-        {"", MaxnumCheck::Empty, 0},          {"0", MaxnumCheck::OutOfRange, 0},
-        {"11", MaxnumCheck::OutOfRange, 0},   {"abc", MaxnumCheck::OutOfRange, 0},
-        {"-3", MaxnumCheck::OutOfRange, 0},   {" ", MaxnumCheck::OutOfRange, 0},
+        {"", MaxnumCheck::Empty, 0},
+        {"0", MaxnumCheck::OutOfRange, 0},
+        {"11", MaxnumCheck::OutOfRange, 0},
+        {"abc", MaxnumCheck::OutOfRange, 0},
+        {"-3", MaxnumCheck::OutOfRange, 0},
+        {" ", MaxnumCheck::OutOfRange, 0},
         {"99999999999", MaxnumCheck::OutOfRange, 0},
-        {"1", MaxnumCheck::Valid, 1},         {"10", MaxnumCheck::Valid, 10},
-        {" 7", MaxnumCheck::Valid, 7},        {"3台", MaxnumCheck::Valid, 3},
+        {"1", MaxnumCheck::Valid, 1},
+        {"10", MaxnumCheck::Valid, 10},
+        {" 7", MaxnumCheck::Valid, 7},
+        {"3台", MaxnumCheck::Valid, 3},
     };
     for (const auto& c : cases) {
         std::int32_t value = 0;

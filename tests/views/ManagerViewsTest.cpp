@@ -102,7 +102,15 @@ protected:
             m_stores.catalogue[std::to_string(id)] = Game(id, state);
         }
     }
-    void Open() { m_manager = std::make_unique<CheckDetialDlg>(m_stores, views_test::Theme(), views_test::Texts(), m_folder.Dir(), m_main.Handle(), nullptr); }
+    void Open()
+    {
+        m_manager = std::make_unique<CheckDetialDlg>(m_stores,
+                                                     views_test::Theme(),
+                                                     views_test::Texts(),
+                                                     m_folder.Dir(),
+                                                     m_main.Handle(),
+                                                     nullptr);
+    }
     void Settle(CheckDetialDlg& manager)
     {
         for (int i = 0; i < 4; ++i) {
@@ -318,7 +326,8 @@ TEST_F(ManagerTest, PlayDeleteForGoodAndTheFolderLink)
         Click(manager, &manager, manager.TabButton(1));
         Click(manager, &manager.Downing(), manager.Downing().FolderLink());
         ASSERT_EQ(catcher.urls.size(), 1u);
-        EXPECT_EQ(catcher.urls[0], QUrl::fromLocalFile(QString::fromStdString((m_folder.Path() / "download").string())));
+        EXPECT_EQ(catcher.urls[0],
+                  QUrl::fromLocalFile(QString::fromStdString((m_folder.Path() / "download").string())));
         Click(manager, &manager, manager.CloseButton());
     });
 }
@@ -359,10 +368,7 @@ TEST_F(ManagerTest, DownloadingHeaderCountsAndSums)
 class SettingsTest : public ModalTest
 {
 protected:
-    SettingsTest()
-    {
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((m_folder.Path() / "config").string()));
-    }
+    SettingsTest() { qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((m_folder.Path() / "config").string())); }
     ~SettingsTest() override { qunsetenv("XDG_CONFIG_HOME"); }
 
     void Click(views::GameSetDlg& window, const skin::RichText* text)
