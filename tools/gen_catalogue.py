@@ -14,6 +14,8 @@ Modes:
              file/ico and file/pic, the 365 day lists under file/cls, and under client/ the
              client's files that agree with it (gamelist.xml, the category document gamecls.xml,
              and in ico/ and pic/ the pictures of the games it knows, as an installation ships them).
+  client     --out DIR
+             only those client files (gamelist.xml, ico/, pic/), for an installation to ship.
 
 The sample catalogue is fixed: the same games, ids and texts on every run, so that the category
 document compiled into the program, the client's gamelist.xml and the server tree agree.
@@ -352,6 +354,25 @@ def day_list_bytes(day, games):
     return text.encode("gbk")
 
 
+def picture_files(games, pictures):
+    """(path as the catalogue names it, bytes) of every game's icon and pictures."""
+    for g in games:
+        gid = int(g["id"])
+        for rel, base in [(g["icopic"], f"ico{gid % len(_ICON_COLOURS)}.{g['icopic'].rsplit('.', 1)[1]}")] + \
+                [(p, f"pic{(gid + k) % len(_PICTURE_COLOURS)}.jpg") for k, p in enumerate(g["pictures"])]:
+            yield rel, _with_comment(pictures[base], base.rsplit(".", 1)[1], f"Marlune sample {rel[4:]}")
+
+
+def write_client(out, games, known, pictures):
+    """The files an installation ships: gamelist.xml of the games it knows, their pictures in ico/ and pic/."""
+    os.makedirs(out, exist_ok=True)
+    write_bytes(os.path.join(out, "gamelist.xml"), gamelist_text([g for g in games if g["id"] in known]).encode("utf-8"))
+    for rel, data in picture_files([g for g in games if g["id"] in known], pictures):
+        local = os.path.join(out, *rel.split("\\"))
+        os.makedirs(os.path.dirname(local), exist_ok=True)
+        write_bytes(local, data)
+
+
 def write_tree(out):
     games = sample_games()
     known = set(sample_known_ids())
@@ -359,31 +380,27 @@ def write_tree(out):
     with tempfile.TemporaryDirectory() as work:
         pictures = base_pictures(work)
     for g in games:
-        gid = int(g["id"])
         path = os.path.join(out, package_path(g["id"]))
         os.makedirs(os.path.dirname(path), exist_ok=True)
         write_bytes(path, package_bytes(g, filler))
-        for rel, base in [(g["icopic"], f"ico{gid % len(_ICON_COLOURS)}.{g['icopic'].rsplit('.', 1)[1]}")] + \
-                [(p, f"pic{(gid + k) % len(_PICTURE_COLOURS)}.jpg") for k, p in enumerate(g["pictures"])]:
-            path = os.path.join(out, picture_path(rel))
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            write_bytes(path, _with_comment(pictures[base], base.rsplit(".", 1)[1], f"Marlune sample {rel[4:]}"))
+    for rel, data in picture_files(games, pictures):
+        path = os.path.join(out, picture_path(rel))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        write_bytes(path, data)
     os.makedirs(os.path.join(out, "file", "cls"), exist_ok=True)
     for day in range(DAY_LISTS):
         write_bytes(os.path.join(out, "file", "cls", f"{day}.xml"),
                     day_list_bytes(day, day_list_games(day, games, known)))
-    os.makedirs(os.path.join(out, "client"), exist_ok=True)
-    write_bytes(os.path.join(out, "client", "gamelist.xml"),
-                gamelist_text([g for g in games if g["id"] in known]).encode("utf-8"))
+    write_client(os.path.join(out, "client"), games, known, pictures)
     write_bytes(os.path.join(out, "client", "gamecls.xml"), categories_text(category_assignment(games)).encode("utf-8"))
-    for g in games:
-        if g["id"] not in known:
-            continue
-        for rel in [g["icopic"]] + g["pictures"]:
-            local = os.path.join(out, "client", *rel.split("\\"))
-            os.makedirs(os.path.dirname(local), exist_ok=True)
-            shutil.copyfile(os.path.join(out, picture_path(rel)), local)
     write_bytes(os.path.join(out, ".generator"), generator_stamp().encode("ascii") + b"\n")
+
+
+def client_files(out):
+    """Only the client's files of the sample catalogue (what the installed program starts with)."""
+    with tempfile.TemporaryDirectory() as work:
+        pictures = base_pictures(work)
+    write_client(out, sample_games(), set(sample_known_ids()), pictures)
 
 
 def server_tree(out):
@@ -424,6 +441,8 @@ def main(argv):
     p.add_argument("--out", required=True)
     p = sub.add_parser("server")
     p.add_argument("--out", required=True)
+    p = sub.add_parser("client")
+    p.add_argument("--out", required=True)
     args = parser.parse_args(argv)
 
     if args.mode == "gamelist":
@@ -439,6 +458,8 @@ def main(argv):
         write_bytes(args.out, categories_text(category_assignment(sample_games())).encode("utf-8"))
     elif args.mode == "server":
         server_tree(args.out)
+    elif args.mode == "client":
+        client_files(args.out)
     return 0
 
 

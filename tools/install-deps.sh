@@ -9,8 +9,11 @@ packages=(
     libcurl4-openssl-dev zlib1g-dev libminizip-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-wqy-microhei
-    nginx-light xvfb xdotool x11-apps imagemagick libxcb1-dev
+    nginx-light xvfb xdotool x11-apps x11-utils imagemagick libxcb1-dev
     zip unzip curl python3
+    # The desktop for the end-to-end runs and the package check: a window manager, a tray, the
+    # launcher's starter and the validators of the launcher and the metainfo.
+    openbox trayer libglib2.0-bin desktop-file-utils appstream dpkg-dev
 )
 if [ "${1:-}" = "--with-extras" ]; then
     # Benchmark peers, fuzzing and checking tools.

@@ -1,6 +1,7 @@
 #include "app/CZandor_ClientApp.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include <QApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include "app/Loader.h"
 #include "app/LoadingDlg.h"
 #include "store/DataFileLoader.h"
+#include "store/ProgramFolder.h"
 #include "views/Fonts.h"
 #include "views/ModalRunner.h"
 #include "views/SkinTheme.h"
@@ -25,7 +27,6 @@ namespace {
 
 constexpr const char* SkinFile = "skin.rcc";
 constexpr const char* CatalogueFile = "gamelist.xml";
-constexpr const char* Folders[] = {"ico", "pic", "download", "game"};
 
 } // namespace
 
@@ -72,6 +73,9 @@ CZandor_ClientApp::CZandor_ClientApp(AppOptions options)
     if (!m_options.programDir.empty() && m_options.programDir.back() != '/') {
         m_options.programDir += '/';
     }
+    if (m_options.skinFile.empty()) {
+        m_options.skinFile = std::filesystem::path(m_options.programDir) / SkinFile;
+    }
     if (m_options.lockFile.empty()) {
         m_options.lockFile = InstanceLock::DefaultPath();
     }
@@ -96,13 +100,10 @@ void CZandor_ClientApp::Report(const QString& text) const
 
 void CZandor_ClientApp::MakeFolders() const
 {
-    const std::filesystem::path dir(m_options.programDir);
-    for (const char* folder : Folders) {
-        std::error_code error;
-        std::filesystem::create_directory(dir / folder, error); // failures are not reported
-    }
+    store::PrepareProgramFolder(store::ProgramLayout{m_options.programDir, m_options.skinFile, m_options.bundleDir},
+                                std::chrono::system_clock::now());
     std::error_code error;
-    std::filesystem::current_path(dir, error);
+    std::filesystem::current_path(std::filesystem::path(m_options.programDir), error);
 }
 
 CZandor_ClientApp::Outcome CZandor_ClientApp::Run()
@@ -127,7 +128,7 @@ CZandor_ClientApp::Outcome CZandor_ClientApp::Run()
     }
 
     // 3: nothing to start for drawing here. 4-5: the folders; the settings have their defaults.
-    const QString skinPath = QString::fromStdString(m_options.programDir + SkinFile);
+    const QString skinPath = QString::fromStdString(m_options.skinFile.string());
     // 6-7: the skin, before anything is written.
     m_theme = std::make_unique<views::SkinTheme>();
     if (!m_theme->Load(skinPath)) {

@@ -30,9 +30,13 @@ class LoadingDlg;
 // What one run is given.
 struct AppOptions
 {
-    // The program directory, ending in "/"; the skin file, the data files and the working folders
-    // live in it.
+    // The program directory, ending in "/"; the data files and the working folders live in it.
     std::string programDir;
+    // The skin file; empty: skin.rcc in the program directory.
+    std::filesystem::path skinFile;
+    // Installed: the installation's folder whose catalogue and pictures a new program directory
+    // starts with (store/ProgramFolder.h). Empty: a portable copy.
+    std::filesystem::path bundleDir;
     // The single-instance lock; the close socket lies beside it.
     std::filesystem::path lockFile;
     // Shows a failure before the skin exists; by default the system's message box "Marlune".

@@ -1,7 +1,7 @@
 #pragma once
 
 // Which day list of the catalogue server the update fetches: the day number N, from the
-// installation date written next to the installed program, else the day of the year.
+// installation date in the program folder, else the day of the year.
 
 #include <chrono>
 #include <filesystem>
@@ -10,7 +10,8 @@
 
 namespace loading {
 
-// Name of the one-line installation date file in the program folder, written by the install step:
+// Name of the one-line installation date file in the program folder, written at an installed
+// copy's first start for its user (store/ProgramFolder.h) or put there with a portable copy:
 // "year-month-day hour:minute:second" in local time ("2010-5-3 14:2:7", leading zeros allowed).
 inline constexpr std::string_view InstallDateFile = "installdate";
 

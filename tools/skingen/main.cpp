@@ -3,7 +3,8 @@
 //
 //   skingen <output folder> [contact sheet .png] [main window preview .png]
 //
-// The output folder receives png/<id>.png, ico/<id>.png and skin.qrc (for rcc --binary).
+// The output folder receives png/<id>.png, ico/<id>.png and skin.qrc (for rcc --binary), and the
+// launcher icon hicolor/<n>x<n>/apps/marlune.png in the theme's sizes from 16 to 256.
 
 #include <cmath>
 #include <cstdio>
@@ -501,10 +502,12 @@ QImage Search324()
 
 // --- Icons -----------------------------------------------------------------------------------
 
-QImage AppIcon(int frame)
+// Frame -1 is the window icon; drawn on a 64-pixel grid, scaled to size.
+QImage AppIcon(int frame, int size = 64)
 {
-    return MakeImage(64, 64, [frame](QPainter& p, const QRectF& r) {
-        const QRectF tile = r.adjusted(2, 2, -2, -2);
+    return MakeImage(size, size, [frame, size](QPainter& p, const QRectF&) {
+        p.scale(size / 64.0, size / 64.0);
+        const QRectF tile = QRectF(0, 0, 64, 64).adjusted(2, 2, -2, -2);
         QLinearGradient back(tile.topLeft(), tile.bottomRight());
         back.setColorAt(0, QColor(0x1A, 0x5E, 0x9A));
         back.setColorAt(1, QColor(0x06, 0x1E, 0x3C));
@@ -950,6 +953,14 @@ int main(int argc, char** argv)
         return 1;
     }
     file.close();
+    // The desktop's launcher icon in the sizes of the hicolor theme, drawn from the window icon's art.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        if (!QDir().mkpath(out.filePath(folder))
+            || !Write(AppIcon(-1, size), out.filePath(folder + QStringLiteral("/marlune.png")))) {
+            return 1;
+        }
+    }
     if (args.size() >= 3 && !Write(ContactSheet(pictures), args[2])) {
         return 1;
     }
