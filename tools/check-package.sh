@@ -8,17 +8,14 @@
 #   - closes it with the window manager's close (Alt+F4) and checks that it ended cleanly;
 #   - purges the package and checks that nothing of it is left in the root.
 #
-#   tools/check-package.sh [DEB]     (default: build the package first)
-# Screenshots and logs go to build-deb/package-check/. Ends with "package: N passed, N failed".
+#   tools/check-package.sh [BUILD_DIR]   the package of that build folder (tools/make-deb.sh
+#                                        BUILD_DIR); by default a release build in build-deb/
+# Screenshots and logs go to BUILD_DIR/package-check/. Ends with "package: N passed, N failed".
 set -uo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 "$top/tools/install-deps.sh" || exit 1
-if [ $# -ge 1 ]; then
-    deb="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
-else
-    deb=$("$top/tools/make-deb.sh" | tail -n 1) || { echo "package: building the package failed"; exit 1; }
-fi
-build="$top/build-deb"
+deb=$("$top/tools/make-deb.sh" "$@" | tail -n 1) || { echo "package: building the package failed"; exit 1; }
+build="$(dirname "$deb")"
 out="$build/package-check"
 rm -rf "$out"
 mkdir -p "$out"

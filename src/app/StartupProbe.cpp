@@ -75,7 +75,12 @@ public:
             m_reported = true;
             // Report once the paint has run.
             QTimer::singleShot(0, this, [this] {
-                std::printf("first-paint-ms %.1f vmhwm-kb %ld\n", MillisecondsSinceStart(), PeakResidentKb());
+                timespec now{};
+                ::clock_gettime(CLOCK_BOOTTIME, &now);
+                std::printf("first-paint-ms %.1f vmhwm-kb %ld at-ms %.3f\n",
+                            MillisecondsSinceStart(),
+                            PeakResidentKb(),
+                            static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6);
                 std::fflush(stdout);
                 m_window.Post(platform::msg::ExternalClose, 0, 0);
             });
