@@ -369,6 +369,75 @@ for how in splash SIGTERM; do
     check "gamelist.xml has laststate elements" has_laststate "$prog"
 done
 
-echo "screenshots: $out/{main-window,search-box,msgbox,second-copy,splash}.png"
+# --- run 6 ---
+echo "run 6: download, pause, cancel, download again, pause, continue and play, with clicks on the card"
+prog6="$out/run6"
+prepare_folder "$prog6"
+# The demo's pace (packages at 64 KB/s), so that there is time to pause; the sample game writes its
+# line to the log instead of showing a note.
+export MARLUNE_GAME_LOG="$out/run6-games.log"
+start_program "$prog6" "$out/run6.log" "${base}demo/"
+unset MARLUNE_GAME_LOG
+pid=$started
+wid=$(wait_window "$pid" 970 630 Marlune)
+check "main window opens" test -n "$wid"
+package_size() { stat -c %s "$1" 2>/dev/null || echo 0; }
+larger() { test "$(package_size "$1")" -gt "$2"; }
+grows() { # grows FILE: true when FILE gets larger within 2 s
+    wait_for 20 larger "$1" "$(package_size "$1")"
+}
+if [ -n "$wid" ]; then
+    sleep 1
+    read -r x y < <(window_pos "$wid")
+    # The card's buttons, from its bottom right corner (w - 315, h - 40).
+    action="$((x + 590)) $((y + 561))"
+    pause="$((x + 607)) $((y + 567))"
+    stop="$((x + 627)) $((y + 567))"
+    click_at $((x + 195)) $((y + 54))  # category 全部游戏
+    click_at $((x + 75)) $((y + 357))  # its eighth column button, 角色扮演
+    click_at $((x + 740)) $((y + 365)) # the third game of the list: one of the sample's larger packages
+    click_at $action                   # 开始下载
+    wait_for 50 eval 'ls "$prog6"/download/*.zip >/dev/null 2>&1'
+    package=$(ls "$prog6"/download/*.zip 2>/dev/null | head -n 1)
+    id=$(basename "${package:-none.zip}" .zip)
+    check "开始下载 starts the download" test -n "$package"
+    check "the package grows" grows "$package"
+    import -window root -crop "970x630+$x+$y" +repage "$out/card-downloading.png" 2>/dev/null
+    click_at $pause
+    sleep 1
+    check "paused, the package stops growing" eval '! grows "$package"'
+    click_at $stop # shown beside the continue button while paused
+    sleep 1
+    held=$(package_size "$package")
+    check "cancelled, the partial package stays and does not grow" eval 'test "$held" -gt 0 && ! grows "$package"'
+    click_at $action # 开始下载 again: from the bytes on disk
+    check "started again, it grows from there" wait_for 50 larger "$package" "$held"
+    click_at $pause
+    sleep 1
+    held=$(package_size "$package")
+    click_at $pause # now the continue button; what the connection held while paused comes at once
+    check "continued, it grows again" wait_for 50 larger "$package" "$held"
+    check "downloaded again, the game is unpacked" wait_for 600 test -f "$prog6/game/$id/index.dat"
+    check "the package is the server's" wait_for 50 same_file "$package" "$build/catalogue/download/$((id / 1000))/$id.zip"
+    sleep 1
+    click_at $action # the card now offers 打开游戏
+    check "打开游戏 starts the game in its folder" wait_for 100 grep -qx "$id	$prog6/game/$id	$prog6/game/$id" "$out/run6-games.log"
+fi
+kill -TERM "$pid" 2>/dev/null
+check "SIGTERM ends the program" wait_exit "$pid" 30
+check "exit status 0" equal "$(exit_status "$pid")" "0"
+laststate() { # laststate DIR ID: the game's laststate in DIR/gamelist.xml
+    python3 - "$1/gamelist.xml" "$2" <<'PY'
+import re, sys
+text = open(sys.argv[1], encoding="utf-8").read()
+game = re.search(r'<game id="%s".*?</game>' % re.escape(sys.argv[2]), text, re.S)
+state = re.search(r"<laststate>(\d+)</laststate>", game.group(0)) if game else None
+print(state.group(1) if state else "")
+PY
+}
+check "gamelist.xml keeps the game downloaded" equal "$(laststate "$prog6" "$id")" 3
+check "DownLog.xml dates the download" grep -q "id=\"$id\" dawndate=\"20" "$prog6/DownLog.xml"
+
+echo "screenshots: $out/{main-window,search-box,msgbox,second-copy,splash,card-downloading}.png"
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
