@@ -2,29 +2,20 @@
 
 // Game and category ids as the messages carry them: 16 bits, 0 meaning none.
 
-#include <charconv>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/GameKey.h"
+
 namespace browse {
 
-constexpr int MaxMessageId = 65535;
+constexpr int MaxMessageId = platform::MaxMessageGameId;
 
-// The id of a catalogue or category key that a message can carry without turning it into another:
-// the plain decimal text of 1 to 65535 (no sign, no leading zero, nothing else). Nullopt for any
-// other key: such a game or category never reaches a button or a cell.
+// The id of a catalogue or category key that a message can carry; nullopt for any other key.
 inline std::optional<int> MessageId(std::string_view key)
 {
-    if (key.empty() || key.size() > 5 || key.front() == '0') {
-        return std::nullopt;
-    }
-    int value = 0;
-    const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), value);
-    if (error != std::errc() || end != key.data() + key.size() || value < 1 || value > MaxMessageId) {
-        return std::nullopt;
-    }
-    return value;
+    return platform::GameKeyId(key);
 }
 
 // The key of an id: its decimal text.

@@ -11,6 +11,7 @@
 #include "loading/Stages.h"
 #include "markup/MarkupDoc.h"
 #include "markup/TextEncoding.h"
+#include "platform/GameKey.h"
 #include "platform/Messages.h"
 #include "platform/Utf.h"
 #include "transfer/AbortSignal.h"
@@ -189,17 +190,7 @@ std::string SafePicturePath(std::string_view cataloguePath)
 
 bool IsUsableGameId(std::string_view id)
 {
-    if (id.empty() || id.size() > 5 || id.front() == '0') {
-        return false;
-    }
-    int value = 0;
-    for (const char c : id) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value <= 0xFFFF;
+    return platform::GameKeyId(id).has_value();
 }
 
 StoredCatalogue LoadStoredCatalogue(const store::DataFileLoader& loader, store::GameCatalogue& catalogue)

@@ -3,86 +3,19 @@
 #include <algorithm>
 #include <ctime>
 #include <fstream>
-#include <limits>
 #include <string>
+
+#include "platform/DateText.h"
 
 namespace loading {
 
-namespace {
-
-// Reads the text as scanf's "%d-%d-%d %d:%d:%d" does (a number may have spaces before it and a sign;
-// the space of the format takes any amount of white space); a number that does not fit an int
-// fails instead of overflowing.
-class DateScanner
-{
-public:
-    explicit DateScanner(std::string_view text)
-        : m_text(text)
-    {}
-    bool Number(int& value)
-    {
-        SkipSpace();
-        bool negative = false;
-        if (m_pos < m_text.size() && (m_text[m_pos] == '+' || m_text[m_pos] == '-')) {
-            negative = m_text[m_pos] == '-';
-            ++m_pos;
-        }
-        const std::size_t first = m_pos;
-        long long v = 0;
-        while (m_pos < m_text.size() && m_text[m_pos] >= '0' && m_text[m_pos] <= '9') {
-            v = v * 10 + (m_text[m_pos] - '0');
-            ++m_pos;
-            if (v > std::numeric_limits<int>::max()) {
-                return false; // does not fit: not a date
-            }
-        }
-        if (m_pos == first) {
-            return false;
-        }
-        value = static_cast<int>(negative ? -v : v);
-        return true;
-    }
-    bool Literal(char c)
-    {
-        if (c == ' ') {
-            SkipSpace();
-            return true;
-        }
-        if (m_pos < m_text.size() && m_text[m_pos] == c) {
-            ++m_pos;
-            return true;
-        }
-        return false;
-    }
-
-private:
-    void SkipSpace()
-    {
-        while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || (m_text[m_pos] >= '\t' && m_text[m_pos] <= '\r'))) {
-            ++m_pos;
-        }
-    }
-
-    std::string_view m_text;
-    std::size_t m_pos = 0;
-};
-
-} // namespace
-
 std::optional<std::chrono::system_clock::time_point> ParseInstallDate(std::string_view line)
 {
-    DateScanner scan(line);
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    if (!(scan.Number(year) && scan.Literal('-') && scan.Number(month) && scan.Literal('-') && scan.Number(day)
-          && scan.Literal(' ') && scan.Number(hour) && scan.Literal(':') && scan.Number(minute) && scan.Literal(':')
-          && scan.Number(second))) {
+    const std::optional<platform::DateFields> scanned = platform::ScanDateText(line);
+    if (!scanned) {
         return std::nullopt;
     }
+    const auto [year, month, day, hour, minute, second] = *scanned;
     if (year < 1900 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0
         || minute > 59 || second < 0 || second > 59) {
         return std::nullopt;

@@ -1,11 +1,11 @@
 #include "queue/DownloadQueue.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
+#include "platform/GameKey.h"
 #include "transfer/Http.h"
 #include "transfer/SizeText.h"
 
@@ -40,8 +40,6 @@ constexpr std::uint32_t ResultRemoved = 0;
 constexpr std::uint32_t ResultPaused = 1;
 constexpr std::uint32_t ResultContinued = 2;
 
-constexpr int MaxMessageId = 0xFFFF;
-
 Post ToSelf(platform::MessageId id, platform::Param wParam, platform::Param lParam = 0)
 {
     return {Target::Self, {id, wParam, lParam}};
@@ -55,20 +53,6 @@ Post ToControl(int gameId, std::uint32_t action, platform::Param lParam = 0)
 bool IsLocalState(std::int32_t value)
 {
     return value == state::Downloaded || value == state::Recycled;
-}
-
-// The id a catalogue key stands for in messages: the plain decimal text of 1 to 65535.
-std::optional<int> KeyId(std::string_view key)
-{
-    if (key.empty() || key.size() > 5 || key.front() == '0') {
-        return std::nullopt;
-    }
-    int value = 0;
-    const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), value);
-    if (error != std::errc() || end != key.data() + key.size() || value < 1 || value > MaxMessageId) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 } // namespace
@@ -89,7 +73,7 @@ DownloadQueue::DownloadQueue(store::GameCatalogue& catalogue,
 
 store::GameRecord* DownloadQueue::Find(int gameId)
 {
-    if (gameId < 1 || gameId > MaxMessageId) {
+    if (gameId < 1 || gameId > platform::MaxMessageGameId) {
         return nullptr;
     }
     const auto found = m_catalogue.find(std::to_string(gameId));
@@ -321,7 +305,7 @@ std::vector<int> DownloadQueue::Unfinished() const
     std::vector<int> ids;
     for (const auto& [key, record] : m_catalogue) {
         if (record.state == state::Downloading || record.state == state::Paused || record.state == state::Contacting) {
-            if (const std::optional<int> id = KeyId(key)) {
+            if (const std::optional<int> id = platform::GameKeyId(key)) {
                 ids.push_back(*id);
             }
         }

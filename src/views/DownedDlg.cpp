@@ -12,6 +12,7 @@
 #include "platform/Messages.h"
 #include "store/Stores.h"
 #include "views/ManagerParts.h"
+#include "views/PageButton.h"
 #include "views/SkinMarkup.h"
 #include "views/SkinTheme.h"
 #include "views/UiTexts.h"
@@ -34,7 +35,6 @@ constexpr int TextStyle_ = 22;
 constexpr int FolderPicture = 317;
 constexpr int CheckPicture = 304;
 constexpr int ButtonPicture = 318;
-constexpr int PagePicture = 321;
 constexpr int HeaderRulePicture = 326;
 constexpr int RowRulePicture = 325;
 // UiTexts entries.
@@ -348,17 +348,7 @@ void DownedDlg::LayOutPageButtons()
             button.Show(false);
             continue;
         }
-        const bool current = *page == m_list.CurrentPage();
-        const QString number = QString::number(*page + 1);
-        // Long page numbers get a smaller font so that they stay on their button.
-        const int fontHeight = number.size() <= 3 ? style.height : (number.size() == 4 ? 10 : 8);
-        button.Format(QStringLiteral("/global,c=%1,font,font,font_face=%2,font_height=%3//a,p5=%4,btn_text='%5',"
-                                     "btn_height=23,btn_width=24/")
-                          .arg(Hex(current ? style.second : style.colour), m_theme.FontFaceText())
-                          .arg(fontHeight)
-                          .arg(m_theme.PictureId(PagePicture))
-                          .arg(number));
-        button.SetState(current ? skin::RichText::StateSelected : skin::RichText::StateNormal);
+        FormatPageButton(button, m_theme, style, *page, *page == m_list.CurrentPage());
         button.BindClick(*page, this, &DownedDlg::GoToPage);
         button.Show(true);
     }
