@@ -12,60 +12,32 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$top/build-tests}"
 mkdir -p "$build"
 build="$(cd "$build" && pwd)"
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$top" -B "$build" -G Ninja -DMARLUNE_BENCH=OFF >/dev/null
-fi
-cmake --build "$build" --target marlune skin_rcc >/dev/null
+# shellcheck source=tools/e2e-lib.sh
+source "$top/tools/e2e-lib.sh"
+e2e_build "$build" marlune skin_rcc
 
 out="$build/browse-screenshots"
 rm -rf "$out"
 mkdir -p "$out/run"
 chmod 700 "$out/run"
-xvfb_pid=""
 client_pid=""
 cleanup() {
     [ -n "$client_pid" ] && kill -TERM "$client_pid" 2>/dev/null && wait "$client_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    stop_pid "$xvfb_pid"
     "$top/tools/catalogue-server.sh" stop "$build" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
-"$top/tools/catalogue-server.sh" start "$build" >/dev/null
-base="$(cat "$build/catalogue-server/base-url")"
+e2e_server "$build"
 cp "$build/bin/marlune" "$build/bin/skin.rcc" "$build/catalogue/client/gamelist.xml" "$out/"
 cp -r "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$out/"
-
-display=""
-for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "no free display" >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-for _ in $(seq 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
+e2e_xvfb /dev/null
 
 (cd "$out" && XDG_RUNTIME_DIR="$out/run" MARLUNE_SERVER="$base" exec ./marlune >"$out/marlune.log" 2>&1) &
 client_pid=$!
-window=""
-for _ in $(seq 300); do
-    for id in $(xdotool search --onlyvisible --pid "$client_pid" --name 'Marlune' 2>/dev/null); do
-        if xdotool getwindowgeometry "$id" 2>/dev/null | grep -q 'Geometry: 970x630'; then
-            window=$id
-        fi
-    done
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "the main window did not appear; see $out/marlune.log" >&2; exit 1; }
+window=$(wait_window "$client_pid" 970 630 Marlune) || { echo "the main window did not appear; see $out/marlune.log" >&2; exit 1; }
 sleep 1
-read -r x y < <(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+read -r x y < <(window_pos "$window")
 
 click() { # click X Y, relative to the window
     xdotool mousemove --sync $((x + $1)) $((y + $2)) click 1

@@ -8,8 +8,8 @@
 # Everything of the server lives in BUILD_DIR/catalogue-server/: nginx.conf, nginx.pid, access.log
 # (with the Range and Referer headers of every request), error.log, and base-url, which holds the
 # base address ("http://127.0.0.1:PORT/") that tests and the demo read. Below the base, slow/ is the
-# same tree at 256 KB/s per request, and demo/ the same tree with its packages at 64 KB/s. nginx runs as the current
-# user. Several build folders can each run their own server at the same time.
+# same tree at 256 KB/s per request, demo/ the same tree with its packages at 64 KB/s, and tour/ the
+# demo's tree with the day list answered after 1.5 s. nginx runs as the current user. Several build folders can each run their own server at the same time.
 set -euo pipefail
 
 usage() {
@@ -62,14 +62,19 @@ free_port() {
 }
 
 write_config() {
-    local port=$1 user_line=""
+    local port=$1 user_line="" echo_line=""
     if [ "$(id -u)" -eq 0 ]; then
         # Without this the workers of a root master would switch to "nobody".
         user_line="user $(id -un) $(id -gn);"
     fi
+    # nginx-light brings the echo module; tour/ uses it to answer the day's list late.
+    if [ -f /usr/lib/nginx/modules/ngx_http_echo_module.so ]; then
+        echo_line="load_module /usr/lib/nginx/modules/ngx_http_echo_module.so;"
+    fi
     mkdir -p "$dir/temp"
     cat >"$conf" <<EOF
 # Written by tools/catalogue-server.sh; rewritten at every start.
+$echo_line
 $user_line
 daemon on;
 worker_processes 1;
@@ -117,6 +122,20 @@ http {
         location /demo/download/ {
             alias $tree/download/;
             limit_rate 64k;
+        }
+        # The demo's tree again, its day list answered after 1.5 s, so that the splash stays up
+        # long enough to be seen (the end-to-end day's first start).
+        location /tour/ {
+            alias $tree/;
+        }
+        location /tour/download/ {
+            alias $tree/download/;
+            limit_rate 64k;
+        }
+        location ~ ^/tour/(file/cls/[0-9]+\.xml)\$ {
+            set \$list /\$1;
+            echo_sleep 1.5;
+            echo_exec \$list;
         }
     }
 }

@@ -16,39 +16,23 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$top/build-tests}"
 mkdir -p "$build"
 build="$(cd "$build" && pwd)"
-if [ ! -f "$build/build.ninja" ]; then
-    cmake -S "$top" -B "$build" -G Ninja -DMARLUNE_BENCH=OFF >/dev/null || exit 1
-fi
-cmake --build "$build" --target marlune skin_rcc >/dev/null || { echo "manager: build failed"; exit 1; }
+# shellcheck source=tools/e2e-lib.sh
+source "$top/tools/e2e-lib.sh"
+e2e_build "$build" marlune skin_rcc || { echo "manager: build failed"; exit 1; }
 
 out="$build/manager-screenshots"
 rm -rf "$out"
 mkdir -p "$out/run" "$out/download"
 chmod 700 "$out/run"
-passed=0
-failed=0
-check() { # check NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "  ok    $name"
-    else
-        failed=$((failed + 1))
-        echo "  FAIL  $name"
-    fi
-}
-xvfb_pid=""
 client_pid=""
 cleanup() {
     [ -n "$client_pid" ] && kill -TERM "$client_pid" 2>/dev/null && wait "$client_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    stop_pid "$xvfb_pid"
     "$top/tools/catalogue-server.sh" stop "$build" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
-"$top/tools/catalogue-server.sh" start "$build" >/dev/null || { echo "manager: cannot start nginx"; exit 1; }
-base="$(cat "$build/catalogue-server/base-url")"
+e2e_server "$build" || { echo "manager: cannot start nginx"; exit 1; }
 cp "$build/bin/marlune" "$build/bin/skin.rcc" "$out/"
 cp -r "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$out/"
 
@@ -81,38 +65,15 @@ EOF
 )
 printf '<set>\r\n<autostart value="0"/>\r\n<exit value="1"/>\r\n<autodown value="1"/>\r\n<maxnum value="5"/>\r\n<shortcut value="0"/>\r\n<autogame value="0"/>\r\n</set>\r\n' >"$out/set.xml"
 
-display=""
-for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "manager: no free display"; exit 1; }
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-for _ in $(seq 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
+e2e_xvfb /dev/null || { echo "manager: cannot start Xvfb"; exit 1; }
 
 (cd "$out" && XDG_RUNTIME_DIR="$out/run" XDG_CONFIG_HOME="$out/config" XDG_DATA_HOME="$out/data" \
     MARLUNE_SERVER="${base}demo/" MARLUNE_GAME_LOG="$out/games.log" exec ./marlune >"$out/marlune.log" 2>&1) &
 client_pid=$!
-window=""
-for _ in $(seq 300); do
-    for id in $(xdotool search --onlyvisible --pid "$client_pid" --name 'Marlune' 2>/dev/null); do
-        if xdotool getwindowgeometry "$id" 2>/dev/null | grep -q 'Geometry: 970x630'; then
-            window=$id
-        fi
-    done
-    [ -n "$window" ] && break
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "manager: the main window did not appear; see $out/marlune.log" >&2; exit 1; }
+window=$(wait_window "$client_pid" 970 630 Marlune) \
+    || { echo "manager: the main window did not appear; see $out/marlune.log" >&2; exit 1; }
 sleep 2
-read -r x y < <(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+read -r x y < <(window_pos "$window")
 
 click() { # click X Y, relative to the main window
     xdotool mousemove --sync $((x + $1)) $((y + $2)) click 1

@@ -16,37 +16,23 @@
 #   run 4: a tray that comes after the start gets the icon; close hides to it; when it goes the
 #          window comes back; close then ends the program
 #   run 5: a catalogue server that never answers: closing the splash, and SIGTERM, during loading
-# Ends with the line "e2e: N passed, N failed".
+#   run 6: download, pause, cancel, continue and play by clicks on the card
+#   run 7: a user's whole day with a real window manager and tray (tools/e2e-day.sh)
+# Ends with the line "e2e: N passed, N failed" (run 7's checks included).
 set -uo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$top/build-tests}"
 mkdir -p "$build"
 build="$(cd "$build" && pwd)"
-
-if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
-    cmake -S "$top" -B "$build" -G Ninja -DMARLUNE_BENCH=OFF >/dev/null || exit 1
-fi
-cmake --build "$build" --target marlune skin_rcc x11helper >/dev/null || { echo "e2e: build failed"; exit 1; }
+# shellcheck source=tools/e2e-lib.sh
+source "$top/tools/e2e-lib.sh"
+e2e_build "$build" marlune skin_rcc x11helper || { echo "e2e: build failed"; exit 1; }
 helper="$build/bin/x11helper"
 
 out="$build/e2e"
 rm -rf "$out"
 mkdir -p "$out"
-passed=0
-failed=0
-check() { # check NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "  ok    $name"
-    else
-        failed=$((failed + 1))
-        echo "  FAIL  $name"
-    fi
-}
 
-xvfb_pid=""
 tray_pid=""
 silent_pid=""
 programs=() # every copy started, ended at the end if a failed check left one running
@@ -70,73 +56,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$top/tools/catalogue-server.sh" start "$build" >/dev/null || { echo "e2e: cannot start nginx"; exit 1; }
-base="$(cat "$build/catalogue-server/base-url")"
-
-# A free display number: no lock file and no socket.
-display=""
-for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "e2e: no free display"; exit 1; }
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-export QT_QPA_PLATFORM=xcb # a real window system, whatever the caller's tests use
+e2e_server "$build" || { echo "e2e: cannot start nginx"; exit 1; }
+e2e_xvfb "$out/xvfb.log" || { echo "e2e: cannot start Xvfb"; exit 1; }
 # No session bus: the tray is the X11 one that x11helper provides.
 unset DBUS_SESSION_BUS_ADDRESS
-for _ in $(seq 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
-screen=$(xdotool getdisplaygeometry | tr ' ' 'x')
-screen_w=${screen%x*}
-screen_h=${screen#*x}
 
-# wait_window PID WIDTH HEIGHT [NAME]: prints the id of the process's visible window of that size
-# (any size when WIDTH is empty). Searches need --all: by default xdotool takes a window that meets
-# any one condition, a window of another process too.
-wait_window() {
-    local pid=$1 w=$2 h=$3 name=${4:-.} id geometry
-    for _ in $(seq 300); do
-        for id in $(xdotool search --all --onlyvisible --pid "$pid" --name "$name" 2>/dev/null); do
-            geometry=$(xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p')
-            if [ -z "$w" ] || [ "$geometry" = "${w}x${h}" ]; then
-                echo "$id"
-                return 0
-            fi
-        done
-        sleep 0.1
-    done
-    return 1
-}
-visible() { xdotool search --all --onlyvisible --pid "$1" --name . >/dev/null 2>&1; }
-window_size() { xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p'; }
-window_pos() { xdotool getwindowgeometry "$1" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p'; }
-click_at() { # absolute screen position
-    xdotool mousemove --sync "$1" "$2" click 1
-    sleep 0.3
-}
-wait_exit() { # wait_exit PID TENTHS: true when it ended within TENTHS tenths of a second
-    local pid=$1
-    for _ in $(seq "$2"); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    ! kill -0 "$pid" 2>/dev/null
-}
-wait_for() { # wait_for TENTHS COMMAND...: true once COMMAND succeeds
-    local tenths=$1
-    shift
-    for _ in $(seq "$tenths"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    "$@"
-}
 prepare_folder() { # prepare_folder DIR
     mkdir -p "$1/run"
     chmod 700 "$1/run"
@@ -148,10 +72,6 @@ start_program() { # start_program DIR LOG [SERVER]: the pid in $started (a child
     (cd "$1" && XDG_RUNTIME_DIR="$1/run" MARLUNE_SERVER="${3:-$base}" exec ./marlune >"$2" 2>&1) &
     started=$!
     programs+=("$started")
-}
-exit_status() { # exit_status PID: the status of an ended child
-    wait "$1" 2>/dev/null
-    echo $?
 }
 close_line() { # close_line SOCKET: sends "close", prints the answer
     python3 - "$1" <<'PY'
@@ -165,9 +85,6 @@ PY
 }
 has_laststate() { grep -q '<laststate>' "$1/gamelist.xml"; }
 has_downlog() { [ -f "$1/DownLog.xml" ] && grep -q 'downlog' "$1/DownLog.xml"; }
-same_file() { cmp -s "$1" "$2"; }
-absent() { [ ! -e "$1" ]; }
-equal() { [ "$1" = "$2" ]; }
 centred() { # centred WINDOW WIDTH HEIGHT
     equal "$(window_pos "$1")" "$(((screen_w - $2) / 2)) $(((screen_h - $3) / 2))"
 }
@@ -439,5 +356,11 @@ check "gamelist.xml keeps the game downloaded" equal "$(laststate "$prog6" "$id"
 check "DownLog.xml dates the download" grep -q "id=\"$id\" dawndate=\"20" "$prog6/DownLog.xml"
 
 echo "screenshots: $out/{main-window,search-box,msgbox,second-copy,splash,card-downloading}.png"
+
+# --- run 7 ---
+"$top/tools/e2e-day.sh" "$build" | tee "$out/day.log"
+read -r day_passed day_failed < <(sed -n 's/^day: \([0-9]*\) passed, \([0-9]*\) failed$/\1 \2/p' "$out/day.log")
+passed=$((passed + ${day_passed:-0}))
+failed=$((failed + ${day_failed:-1})) # no closing line: the day broke off
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
