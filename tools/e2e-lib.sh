@@ -111,8 +111,13 @@ wait_window() {
 visible() { xdotool search --all --onlyvisible --pid "$1" --name . >/dev/null 2>&1; }
 window_size() { xdotool getwindowgeometry "$1" | sed -n 's/.*Geometry: //p'; }
 window_pos() { xdotool getwindowgeometry "$1" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p'; }
+# window_corner WINDOW: where its top left corner is on the screen. xdotool's position is off by the
+# frame of a window that a window manager has decorated; xwininfo's is not.
+window_corner() { xwininfo -id "$1" | sed -n 's/.*Absolute upper-left [XY]: *\(-*[0-9]*\)/\1/p' | paste -sd' '; }
 click_at() { # click_at X Y [BUTTON]: a click at an absolute screen position
-    xdotool mousemove --sync "$1" "$2" click "${3:-1}"
+    # Held for a moment, as a hand does: a press that asks the window manager to move the window
+    # must not be released before the window manager has taken the pointer.
+    xdotool mousemove --sync "$1" "$2" mousedown "${3:-1}" sleep 0.08 mouseup "${3:-1}"
     sleep 0.3
 }
 shoot() { # shoot FILE WIDTH HEIGHT LEFT TOP: that part of the screen into FILE (PNG)
