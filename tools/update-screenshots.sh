@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Refreshes the screenshots in docs/ from a run of the end-to-end script under Xvfb: the splash,
-# the main window, the message box (its close button under the mouse) and the search box with text.
+# the main window, the message box (its close button under the mouse) and the search box with text;
+# and the tour of a user's day (tools/e2e-day.sh) in docs/tour/, in 128 colours to keep it small.
 #
 #   tools/update-screenshots.sh [BUILD_DIR]     (default: build-tests/)
 set -uo pipefail
@@ -14,4 +15,10 @@ for shot in splash main-window msgbox search-box; do
     else
         echo "update-screenshots: $shot.png was not taken" >&2
     fi
+done
+mkdir -p "$top/docs/tour"
+for shot in "$build"/e2e/day/[0-9][0-9]-*.png; do
+    [ -s "$shot" ] || continue
+    convert "$shot" -strip -dither None -colors 128 "PNG8:$top/docs/tour/$(basename "$shot")"
+    echo "docs/tour/$(basename "$shot")"
 done
