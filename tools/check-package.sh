@@ -23,21 +23,9 @@ work=$(mktemp -d /tmp/marlune-package.XXXXXX)
 root="$work/root"
 home="$work/home"
 
-passed=0
-failed=0
-check() { # check NAME COMMAND...
-    local name=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-        echo "  ok    $name"
-    else
-        failed=$((failed + 1))
-        echo "  FAIL  $name"
-    fi
-}
+# shellcheck source=tools/e2e-lib.sh
+source "$top/tools/e2e-lib.sh"
 
-xvfb_pid=""
 wm_pid=""
 program_pid=""
 cleanup() {
@@ -55,17 +43,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-wait_for() { # wait_for TENTHS COMMAND...
-    local tenths=$1
-    shift
-    for _ in $(seq "$tenths"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    "$@"
-}
-equal() { [ "$1" = "$2" ]; }
 
 echo "package: $deb"
 check "the package names its program and the font it needs" \
@@ -99,18 +76,8 @@ find "$root" -mindepth 1 ! -path "$root/var/lib/dpkg*" | sort >"$out/installed-f
 # --- a user's first start from the menu entry ---
 "$top/tools/catalogue-server.sh" start "$build" >/dev/null || { echo "package: cannot start nginx"; exit 1; }
 base="$(cat "$build/catalogue-server/base-url")"
-display=""
-for n in $(seq 141 190); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "package: no free display"; exit 1; }
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-wait_for 100 eval 'xdotool getdisplaygeometry >/dev/null 2>&1'
+e2e_xvfb "$out/xvfb.log" 141 190 || { echo "package: cannot start Xvfb"; exit 1; }
+display=$DISPLAY
 mkdir -p "$home/run"
 chmod 700 "$home/run"
 # A new user's session: nothing but the root's programs on the path.

@@ -58,46 +58,23 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 # No display: a virtual one, a screenshot, and the client closed again.
-display=""
-for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "No free X display number for Xvfb." >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-for _ in $(seq 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-done
+# shellcheck source=tools/e2e-lib.sh
+source "$top/tools/e2e-lib.sh"
+e2e_xvfb /dev/null || { echo "No free X display number for Xvfb." >&2; exit 1; }
 
-echo "No display: running the client under Xvfb on $display."
+echo "No display: running the client under Xvfb on $DISPLAY."
 mkdir -p "$demo/run"
 chmod 700 "$demo/run"
 (cd "$demo" && XDG_RUNTIME_DIR="$demo/run" exec ./marlune >"$build/demo.log" 2>&1) &
 client_pid=$!
-window=""
-for _ in $(seq 300); do
-    for id in $(xdotool search --onlyvisible --pid "$client_pid" --name 'Marlune' 2>/dev/null); do
-        if xdotool getwindowgeometry "$id" 2>/dev/null | grep -q 'Geometry: 970x630'; then
-            window=$id
-        fi
-    done
-    [ -n "$window" ] && break
-    kill -0 "$client_pid" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$window" ]; then
+window=$(wait_window "$client_pid" 970 630 Marlune) || {
     echo "The client's main window did not appear; see $build/demo.log." >&2
     exit 1
-fi
+}
 sleep 1
 shot="$build/demo-main-window.png"
-read -r x y < <(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
-import -window root -crop "970x630+$x+$y" +repage "$shot"
+read -r x y < <(window_pos "$window")
+shoot "$shot" 970 630 "$x" "$y"
 echo "Screenshot of the main window: $shot"
 kill -TERM "$client_pid"
 wait "$client_pid" || true

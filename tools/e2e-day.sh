@@ -102,11 +102,14 @@ changes() { wait_for 30 changed "$@"; } # changes FILE LEFT TOP WIDTH HEIGHT: un
 size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
 larger() { test "$(size_of "$1")" -gt "$2"; }
 grows() { wait_for 30 larger "$1" "$(size_of "$1")"; } # grows FILE: within 3 s
-still() { # still FILE: no byte added within 2 s
-    local before
-    before=$(size_of "$1")
+still() { # still FILE...: no byte added to any of them within 2 s
+    local f before=()
+    for f in "$@"; do before+=("$(size_of "$f")"); done
     sleep 2
-    test "$(size_of "$1")" -eq "$before"
+    for f in "$@"; do
+        test "$(size_of "$f")" -eq "${before[0]}" || return 1
+        before=("${before[@]:1}")
+    done
 }
 laststate() { # laststate ID: the game's laststate in gamelist.xml
     python3 - "$prog/gamelist.xml" "$1" <<'PY'
@@ -334,8 +337,7 @@ main_window
 check "the program starts again" test -n "$wid"
 details
 check "the manager lists A and B" test -n "$(wait_window "$pid" 640 430)"
-sleep 1
-check "resuming off: A and B wait paused" eval 'still "$(package "$A")" && still "$(package "$B")"'
+check "resuming off: A and B wait paused" still "$(package "$A")" "$(package "$B")"
 manager_shot 13-paused-after-restart
 row_button 0
 row_button 1
