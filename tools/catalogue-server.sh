@@ -9,7 +9,8 @@
 # (with the Range and Referer headers of every request), error.log, and base-url, which holds the
 # base address ("http://127.0.0.1:PORT/") that tests and the demo read. Below the base, slow/ is the
 # same tree at 256 KB/s per request, demo/ the same tree with its packages at 64 KB/s, and tour/ the
-# demo's tree with the day list answered after 1.5 s. nginx runs as the current user. Several build folders can each run their own server at the same time.
+# same tree with its packages at 32 KB/s and the day list answered after 1.5 s. nginx runs as the
+# current user. Several build folders can each run their own server at the same time.
 set -euo pipefail
 
 usage() {
@@ -123,14 +124,15 @@ http {
             alias $tree/download/;
             limit_rate 64k;
         }
-        # The demo's tree again, its day list answered after 1.5 s, so that the splash stays up
-        # long enough to be seen (the end-to-end day's first start).
+        # The tree for the end-to-end day: its day list answered after 1.5 s, so that the splash
+        # stays up long enough to be seen, and its packages at 32 KB/s, so that large games are
+        # still running after a quit and a start.
         location /tour/ {
             alias $tree/;
         }
         location /tour/download/ {
             alias $tree/download/;
-            limit_rate 64k;
+            limit_rate 32k;
         }
         location ~ ^/tour/(file/cls/[0-9]+\.xml)\$ {
             set \$list /\$1;
