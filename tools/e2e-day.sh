@@ -5,7 +5,7 @@
 # draws. The day:
 #   start and the splash; browse two categories and turn a page; search a keyword; a game's card
 #   and its pictures; three downloads at once, one paused on its card and continued in the
-#   manager; the window closed to the tray and brought back by a double click on the icon; quit
+#   manager, where the tray's 退出 only warns; the window closed to the tray and brought back by a double click on the icon; quit
 #   from the tray while two run; start again: they wait paused (resuming off);
 #   continue them, turn resuming on, quit, start again: they go on by themselves; play the game
 #   that finished (it leaves its trace), move it to the recycle bin and back, delete another for
@@ -150,6 +150,13 @@ sclick() { click_at $((x + 284 + $1)) $((y + 214 + $2)); }
 settings_tab() { sclick 60 $((40 + 30 * ($1 - 1))); }
 option() { sclick 147 $((68 + 35 * ($1 - 1))); } # the shown tab's option N
 manager_shot() { shot "$1" $((x + 164)) $((y + 99)) 640 430; }
+visible_size() { # visible_size PID WIDTH HEIGHT: the process shows a window of that size now
+    local id
+    for id in $(xdotool search --all --onlyvisible --pid "$1" --name . 2>/dev/null); do
+        [ "$(window_size "$id")" = "$2x$3" ] && return 0
+    done
+    return 1
+}
 tabs_area() { # the manager's tabs with their counts, the mouse off them
     xdotool mousemove $((x + 5)) $((y + 625))
     sleep 0.3
@@ -317,6 +324,16 @@ row_a=0
 row_button "$row_a" # continue
 check "continued in the manager, A grows again" grows "$(package "$A")"
 manager_shot 11-manager
+# The tray's 退出 while the manager is open: a warning, answered with its 确定; nothing ends.
+quit_from_tray
+warning=$(wait_window "$pid" 150 100)
+check "with the manager open, the tray's 退出 warns (请关闭查看详情窗体！)" test -n "$warning"
+if [ -n "$warning" ]; then
+    read -r wx wy < <(window_pos "$warning")
+    click_at $((wx + 50)) $((wy + 70)) # 确定
+fi
+check "answered, the program runs on with the manager open" \
+    eval 'wait_for 20 eval "! visible_size $pid 150 100" && visible_size "$pid" 640 430'
 manager_close
 
 # 7. The window's close button hides it to the tray, a double click on the icon brings it back;

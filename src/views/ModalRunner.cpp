@@ -107,7 +107,9 @@ int ModalRunner::Run(QWidget* window, const QString& description)
         frame.loop.exit(Cancel);
     });
     RunWatcher watcher(window);
-    window->setWindowModality(Qt::ApplicationModal);
+    // A window with an owner blocks its owner (and the owner's owners) only, as a modal dialog
+    // disables its owner: the desktop's tray icon, a window of its own, must keep taking clicks.
+    window->setWindowModality(window->parentWidget() != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
     window->show();
     window->raise();
     window->activateWindow();

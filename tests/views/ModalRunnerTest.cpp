@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -97,6 +99,34 @@ TEST_F(Modal, NestedRunsEndInnermostFirst)
     EXPECT_EQ(innerResult, 2);
     EXPECT_FALSE(runner.Done(&outer, 1));
     EXPECT_EQ(runner.Run(nullptr), ModalRunner::Cancel);
+}
+
+// A window run over its owner blocks the owner's clicks only: another window of the program, as the
+// desktop's tray icon is, still takes them (its menu is how the user quits).
+TEST_F(Modal, RunOverAnOwnerLeavesTheProgramsOtherWindowsClickable)
+{
+    QPushButton owner(QStringLiteral("owner"));
+    QPushButton tray(QStringLiteral("tray"));
+    int ownerClicks = 0;
+    int trayClicks = 0;
+    QObject::connect(&owner, &QPushButton::clicked, [&] { ++ownerClicks; });
+    QObject::connect(&tray, &QPushButton::clicked, [&] { ++trayClicks; });
+    owner.show();
+    tray.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner) && QTest::qWaitForWindowExposed(&tray));
+    QWidget window(&owner, Qt::Window);
+    ModalRunner::Instance().SetShownObserver([&](QWidget* w) {
+        QTimer::singleShot(0, w, [&] {
+            // Through the window system, as a user's click comes.
+            for (QPushButton* button : {&owner, &tray}) {
+                QTest::mouseClick(button->windowHandle(), Qt::LeftButton, {}, button->rect().center());
+            }
+            ModalRunner::Instance().Done(&window, ModalRunner::Ok);
+        });
+    });
+    EXPECT_EQ(ModalRunner::Instance().Run(&window), ModalRunner::Ok);
+    EXPECT_EQ(trayClicks, 1);
+    EXPECT_EQ(ownerClicks, 0);
 }
 
 } // namespace
