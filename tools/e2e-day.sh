@@ -38,13 +38,17 @@ cp "$build/bin/marlune" "$build/bin/skin.rcc" "$build/catalogue/client/gamelist.
 cp -r "$build/catalogue/client/ico" "$build/catalogue/client/pic" "$prog/"
 
 pid=""
+second=""
 wm_pid=""
 tray_pid=""
 cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill -KILL "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    fi
+    local p
+    for p in "$pid" "$second"; do # a copy that a failed check left running
+        if [ -n "$p" ] && kill -0 "$p" 2>/dev/null; then
+            kill -KILL "$p" 2>/dev/null
+            wait "$p" 2>/dev/null
+        fi
+    done
     stop_pid "$tray_pid"
     stop_pid "$wm_pid"
     stop_pid "$xvfb_pid"
