@@ -63,14 +63,16 @@ free_port() {
 }
 
 write_config() {
-    local port=$1 user_line="" echo_line=""
+    local port=$1 user_line="" echo_line="" late_list=""
     if [ "$(id -u)" -eq 0 ]; then
         # Without this the workers of a root master would switch to "nobody".
         user_line="user $(id -un) $(id -gn);"
     fi
-    # nginx-light brings the echo module; tour/ uses it to answer the day's list late.
+    # nginx-light brings the echo module; tour/ uses it to answer the day's list late (without it
+    # the list comes at once, and nginx still starts).
     if [ -f /usr/lib/nginx/modules/ngx_http_echo_module.so ]; then
         echo_line="load_module /usr/lib/nginx/modules/ngx_http_echo_module.so;"
+        late_list='location ~ ^/tour/(file/cls/[0-9]+\.xml)$ { set $list /$1; echo_sleep 1.5; echo_exec $list; }'
     fi
     mkdir -p "$dir/temp"
     cat >"$conf" <<EOF
@@ -134,11 +136,7 @@ http {
             alias $tree/download/;
             limit_rate 32k;
         }
-        location ~ ^/tour/(file/cls/[0-9]+\.xml)\$ {
-            set \$list /\$1;
-            echo_sleep 1.5;
-            echo_exec \$list;
-        }
+        $late_list
     }
 }
 EOF

@@ -3,8 +3,8 @@
 #
 #   e2e_build BUILD_DIR TARGET...   configures BUILD_DIR (Ninja) when needed and builds the targets
 #   e2e_server BUILD_DIR            starts the sample catalogue's nginx; its base address in $base
-#   e2e_xvfb LOG [FIRST LAST]       starts Xvfb (1280 x 800) on a free display between :FIRST and
-#                                   :LAST; sets DISPLAY, xvfb_pid, screen ("1280x800"), screen_w, screen_h
+#   e2e_xvfb LOG                    starts Xvfb (1280 x 800) on a display that it finds free itself;
+#                                   sets DISPLAY, xvfb_pid, screen ("1280x800"), screen_w, screen_h
 #   check NAME COMMAND...           counts COMMAND's success in passed / failed and prints a line
 #
 # and the small waits and looks below. Everything waits for an event (a window, a file, a pixel)
@@ -40,19 +40,17 @@ e2e_server() { # e2e_server BUILD_DIR
 }
 
 xvfb_pid=""
-e2e_xvfb() { # e2e_xvfb LOG [FIRST LAST]
-    local n
-    DISPLAY=""
-    # A free display number: no lock file and no socket.
-    for n in $(seq "${2:-91}" "${3:-140}"); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            DISPLAY=":$n"
-            break
-        fi
-    done
-    [ -n "$DISPLAY" ] || { echo "no free display" >&2; return 1; }
-    Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >"$1" 2>&1 &
+e2e_xvfb() { # e2e_xvfb LOG
+    local number
+    # The server takes the first display it can lock and says which: two scripts that looked for
+    # a free number at the same moment would both have taken it, and one would talk to the other's.
+    number=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$number" >"$1" 2>&1 &
     xvfb_pid=$!
+    wait_for 100 grep -q . "$number"
+    DISPLAY=":$(head -n 1 "$number")"
+    rm -f "$number"
+    [ "$DISPLAY" != ":" ] || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY
     export QT_QPA_PLATFORM=xcb # a real window system, whatever the caller's tests use
     wait_for 100 eval 'xdotool getdisplaygeometry >/dev/null 2>&1' || return 1
