@@ -805,6 +805,9 @@ void CZandor_ClientDlg::QuitRoutine()
         views::MsgBox::Ask(QStringLiteral("Warning"), QStringLiteral("请关闭设置窗体！"), 0, m_theme, m_texts, this);
         return;
     }
+    // A message box still open (the contact box, a question) ends unanswered: its loop would
+    // otherwise keep the program running, without its tray icon and its downloads, until answered.
+    views::ModalRunner::Instance().EndAll(views::ModalRunner::Cancel);
     StopTrayAnimation();
     SetTray(WindowIcon, QStringLiteral("Marlune"));
     RemoveTrayIcon();

@@ -351,6 +351,25 @@ INSTANTIATE_TEST_SUITE_P(OpenWindows,
                                            Refusal{"both_manager_first", true, true, "请关闭查看详情窗体！"}),
                          [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
+// The tray menu works while a message box is open; its 退出 ends the box unanswered and the program.
+TEST_F(MainWindowTest, TrayQuitEndsAnOpenMessageBoxAndTheRun)
+{
+    QWidget box;
+    int boxResult = 0;
+    const int result = RunWith([&] {
+        QTimer::singleShot(0, m_window.get(), [this] { m_window->QuitAction()->trigger(); });
+        QTimer::singleShot(3000, &box, [&box] {
+            if (ModalRunner::Instance().Done(&box, 0)) {
+                ADD_FAILURE() << "the box stayed open after 退出";
+            }
+        });
+        boxResult = ModalRunner::Instance().Run(&box);
+    });
+    EXPECT_EQ(boxResult, ModalRunner::Cancel);
+    EXPECT_EQ(result, ModalRunner::Ok);
+    EXPECT_FALSE(m_window->Tray().present);
+}
+
 // The external close request asks nothing: it ends the open modal windows and the program, even
 // with downloads running.
 TEST_F(MainWindowTest, ExternalCloseEndsModalWindowsAndTheRun)
