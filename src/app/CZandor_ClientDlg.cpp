@@ -75,6 +75,9 @@ constexpr int SettingsValue = 1;
 constexpr int FirstCategory = 99;
 // UiTexts "打开游戏".
 constexpr int OpenGameText = 30;
+// The action button after a download that ended on its own (no answer, a broken connection): a
+// click starts it again from the bytes on disk.
+constexpr const char* DownloadFailedText = "下载失败，重试";
 // Shown by the contact link; short enough for one line of the message box (130 pixels).
 constexpr const char* ContactAddress = "kf@marlune.example";
 
@@ -531,6 +534,10 @@ void CZandor_ClientDlg::ApplyCard(const queue::CardChange& change)
     case queue::CardShow::Open:
         m_card->ShowProgress(change.game, GameSummaryCard::ProgressOff, 0);
         m_card->SetAction(change.game, m_texts.At(OpenGameText), GameSummaryCard::OpenValue);
+        break;
+    case queue::CardShow::Failed:
+        m_card->ShowProgress(change.game, GameSummaryCard::ProgressOff, 0);
+        m_card->SetAction(change.game, DownloadFailedText, GameSummaryCard::DownloadValue);
         break;
     }
 }

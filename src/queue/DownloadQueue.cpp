@@ -120,6 +120,9 @@ Effects DownloadQueue::Request(int gameId, std::uint32_t request)
     const auto id = static_cast<std::uint32_t>(gameId);
     switch (request) {
     case RequestCancel:
+        if (const auto held = m_held.find(gameId); held != m_held.end()) {
+            held->second.cancelling = true;
+        }
         effects.posts.push_back(ToSelf(msg::DownloadCommand, PackWords(id, CommandCancel)));
         return effects;
     case RequestPause:
@@ -188,9 +191,15 @@ Effects DownloadQueue::Command(int gameId, std::uint32_t command)
     }
     case msg::down_event::NoAnswer:
     case msg::down_event::NoLength:
-    case CommandCancel: // also the worker's SizeMismatch
+    case CommandCancel: { // also the worker's SizeMismatch
+        // Not asked for by the user: the card says that the download failed.
+        const auto held = m_held.find(gameId);
+        if (held != m_held.end() && !held->second.cancelling) {
+            held->second.failed = true;
+        }
         effects.posts.push_back(ToControl(gameId, ControlRemove, Cancelled));
         break;
+    }
     case msg::down_event::BodyBegins: {
         effects.recount = SetState(*record, state::Downloading);
         HeldDownload& held = HoldOf(gameId);
@@ -256,8 +265,12 @@ Effects DownloadQueue::Result(int gameId, std::uint32_t action, platform::Param 
         effects.card = CardChange{gameId, CardShow::Progress, held.percent};
         break;
     }
-    case ResultRemoved:
-        m_held.erase(gameId);
+    case ResultRemoved: {
+        const auto held = m_held.find(gameId);
+        const bool failed = held != m_held.end() && held->second.failed;
+        if (held != m_held.end()) {
+            m_held.erase(held);
+        }
         if (HiWord(lParam) == 0) {
             SetState(*record, state::Downloaded);
             record->dawndate = DateText(m_clock());
@@ -278,9 +291,10 @@ Effects DownloadQueue::Result(int gameId, std::uint32_t action, platform::Param 
             effects.recount = true;
         } else {
             effects.recount = SetState(*record, state::NotDownloaded);
-            effects.card = CardChange{gameId, CardShow::Download, 0};
+            effects.card = CardChange{gameId, failed ? CardShow::Failed : CardShow::Download, 0};
         }
         break;
+    }
     default:
         break;
     }

@@ -52,6 +52,7 @@ enum class CardShow
     Progress, // percentage, bar, the pause and stop buttons
     Paused,   // percentage, bar, the continue and stop buttons
     Open,     // the action button "打开游戏"
+    Failed,   // the action button "下载失败，重试": the download ended without the user asking
 };
 
 struct CardChange
@@ -172,6 +173,8 @@ private:
     {
         int percent = 0;
         bool paused = false;
+        bool cancelling = false; // the user asked for its end
+        bool failed = false;     // it ended on its own, short of the package
     };
 
     store::GameRecord* Find(int gameId);

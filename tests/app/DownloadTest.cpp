@@ -313,6 +313,28 @@ TEST_F(DownloadTest, RoadOfOneGameFromTheCardToItsStart)
     EXPECT_TRUE(Boxes().empty());
 }
 
+// A server without the package: the download ends on its own, and the card says so and offers
+// to try again, instead of looking as if nothing had been asked.
+TEST_F(DownloadTest, ADownloadThatFailsSaysSoOnTheCard)
+{
+    const std::vector<int> games = SampleGames(1 << 10, 3 << 20, 1);
+    ASSERT_EQ(games.size(), 1u);
+    const int id = games[0];
+    List(games);
+    qputenv("MARLUNE_SERVER", QByteArray::fromStdString(m_base + "no-such-folder/"));
+    m_window = std::make_unique<CZandor_ClientDlg>(views_test::Theme(), views_test::Texts(), m_stores, m_folder.Dir());
+    m_window->show();
+    Settle();
+
+    ClickAction(id);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return m_window->Card().ActionButton()->LaidOutText() == QStringLiteral("下载失败，重试"); },
+        15000));
+    EXPECT_EQ(m_stores.catalogue.at(std::to_string(id)).state, st::NotDownloaded);
+    EXPECT_EQ(m_window->Card().ActionValue(), GameSummaryCard::DownloadValue);
+    EXPECT_TRUE(Boxes().empty());
+}
+
 TEST_F(DownloadTest, MaxnumRefusesAThirdWhilePausedOnesCountAndContinuingIsAdmitted)
 {
     const std::vector<int> games = SampleGames(1 << 20, 3 << 20, 3);

@@ -266,6 +266,36 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// A download that ends on its own says so on the card; one the user cancels does not.
+TEST_F(QueueTest, ADownloadThatEndsOnItsOwnIsShownAsFailed)
+{
+    const struct
+    {
+        const char* name;
+        bool userCancels;
+        std::uint32_t event;
+        CardShow card;
+    } cases[] = {
+        {"no answer", false, 1, CardShow::Failed},
+        {"no length", false, 2, CardShow::Failed},
+        {"ended short", false, 4, CardShow::Failed},
+        {"cancelled by the user", true, 4, CardShow::Download},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Held(42);
+        if (c.userCancels) {
+            (void)m_queue.Request(42, 0);
+        }
+        (void)m_queue.Command(42, c.event);
+        const Effects effects = m_queue.Result(42, 0, PackWords(1, 0), {});
+        ASSERT_TRUE(effects.card.has_value());
+        EXPECT_EQ(effects.card->show, c.card);
+        EXPECT_EQ(State(42), st::NotDownloaded);
+        EXPECT_FALSE(m_queue.Held(42));
+    }
+}
+
 TEST_F(QueueTest, ACompletedDownloadIsDatedAndRefreshesWhatShowsIt)
 {
     struct Case
