@@ -70,7 +70,7 @@ icons_ok() {
 check "the launcher's icon is there in every size from 16 to 256" icons_ok
 check "the skin and the bundled catalogue are installed" \
     test -f "$root/usr/share/marlune/skin.rcc" -a -f "$root/usr/share/marlune/gamelist.xml"
-check "nothing is installed outside /usr" eval '! find "$root" -mindepth 1 -maxdepth 1 ! -name usr ! -name var | grep -q .'
+check "nothing is installed outside /usr" eval '! find "$root" -mindepth 1 -maxdepth 1 ! -name usr ! -name var | grep . >/dev/null'
 find "$root" -mindepth 1 ! -path "$root/var/lib/dpkg*" | sort >"$out/installed-files.txt"
 
 # --- a user's first start from the menu entry ---
@@ -120,7 +120,7 @@ check "its folders were made" test -d "$data/ico" -a -d "$data/pic" -a -d "$data
 check "the shipped pictures were copied" test -n "$(find "$data/pic" -name '*.jpg' | head -n 1)"
 check "the day's list was fetched from the server" grep -q 'GET /file/cls/' "$build/catalogue-server/access.log"
 check "nothing was written into the installation" \
-    eval '! find "$root" -newer "$marker" ! -path "$root/var/lib/dpkg*" | grep -q .'
+    eval '! find "$root" -newer "$marker" ! -path "$root/var/lib/dpkg*" | grep . >/dev/null'
 if [ -n "$wm_pid" ]; then
     kill "$wm_pid" 2>/dev/null
     wait "$wm_pid" 2>/dev/null
@@ -129,7 +129,7 @@ fi
 
 # --- removal ---
 check "dpkg purges the package" eval 'dpkg --root="$root" --force-not-root -P marlune >"$out/dpkg-purge.log" 2>&1'
-check "nothing of it is left in the root" eval '! find "$root" -mindepth 1 ! -path "$root/var*" | grep -q .'
+check "nothing of it is left in the root" eval '! find "$root" -mindepth 1 ! -path "$root/var*" | grep . >/dev/null'
 check "the user's files stay" test -f "$data/gamelist.xml"
 
 echo "package: $passed passed, $failed failed"

@@ -127,7 +127,9 @@ PY
 }
 log_mark=0
 mark_log() { log_mark=$(wc -l <"$log"); }
-logged() { tail -n +$((log_mark + 1)) "$log" | grep -qE "$1"; } # logged REGEX: since mark_log
+# logged REGEX: since mark_log. grep reads to the end (no -q): with pipefail, a grep that stops at
+# the first match can leave tail writing into a closed pipe, and the match reads as a failure.
+logged() { tail -n +$((log_mark + 1)) "$log" | grep -E "$1" >/dev/null; }
 package() { echo "$prog/download/$1.zip"; }
 served() { echo "$build/catalogue/download/$(($1 / 1000))/$1.zip"; }
 
