@@ -28,6 +28,7 @@
 
 #include "app/CZandor_ClientDlg.h"
 #include "browse/GameList.h"
+#include "common/WindowBench.h"
 #include "platform/Messages.h"
 #include "skin/SkinEngine.h"
 #include "store/Stores.h"
@@ -40,41 +41,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace window_bench;
 
 constexpr int Games = 100000;
 constexpr int Category = 42;
 constexpr int SubCategory = 19;
 constexpr int IconFiles = 24;
-
-double Ms(Clock::duration d)
-{
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-double Max(const std::vector<double>& values)
-{
-    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
-}
-
-void Report(const char* what, const std::vector<double>& runs, double goal)
-{
-    const double median = Median(runs);
-    std::printf("%-34s %8.2f ms  (max %7.2f ms over %zu runs)  goal <= %4.0f ms  ratio %.2f  %s\n",
-                what,
-                median,
-                Max(runs),
-                runs.size(),
-                goal,
-                median / goal,
-                median <= goal ? "ok" : "MISSED");
-}
 
 // Pictures of the generated catalogue: icons in three formats, three screenshots.
 void WritePictures(const QString& dir)
@@ -146,33 +118,7 @@ void Generate(store::Stores& stores)
         sub.games.emplace(record.id, record.name);
         stores.catalogue.emplace(record.id, std::move(record));
     }
-    // The day's newest, where the window opens.
-    store::CategoryNode& daily = stores.categories.nodes["99"];
-    daily.id = daily.name = "99";
-    daily.subs["99"].id = "99";
-    for (int id = 1; id <= 8; ++id) {
-        daily.subs["99"].games.emplace(std::to_string(id), "");
-    }
-}
-
-bool Exposed(QWidget& window)
-{
-    window.show();
-    const auto limit = Clock::now() + std::chrono::seconds(5);
-    while (window.windowHandle() == nullptr || !window.windowHandle()->isExposed()) {
-        QCoreApplication::processEvents();
-        if (Clock::now() > limit) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void Deliver()
-{
-    for (int i = 0; i < 6; ++i) {
-        QCoreApplication::processEvents();
-    }
+    AddDailyCategory(stores);
 }
 
 } // namespace
